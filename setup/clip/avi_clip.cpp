@@ -1,0 +1,410 @@
+#include "avi_clip.h"
+
+#include <bit>
+#include <optional>
+
+namespace clip {
+namespace {
+
+constexpr uint32_t FourCC(const char (&text)[5]) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
+}
+
+std::string FourCCText(uint32_t code) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        const auto c = static_cast<char>((code >> (8 * i)) & 0xFF);
+        text += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    return "'" + text + "'";
+}
+
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitfields = 3;
+constexpr size_t kBitmapInfoHeaderSize = 40;
+constexpr size_t kStreamHeaderMinSize = 36;  // up to and including dwLength
+constexpr size_t kMainHeaderMinSize = 40;    // up to and including dwHeight
+constexpr size_t kIndexEntrySize = 16;
+constexpr uint64_t kMaxClipSeconds = 24 * 60 * 60;
+
+uint16_t ReadU16(std::span<const uint8_t> bytes, size_t pos) {
+    return static_cast<uint16_t>(bytes[pos] | bytes[pos + 1] << 8);
+}
+
+uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
+    return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
+           static_cast<uint32_t>(bytes[pos + 2]) << 16 | static_cast<uint32_t>(bytes[pos + 3]) << 24;
+}
+
+// A chunk as it stands in the file: `begin` is the offset of its 8-byte header.
+struct Chunk {
+    uint32_t id = 0;
+    size_t begin = 0;
+    size_t size = 0;
+
+    size_t DataBegin() const { return begin + 8; }
+    size_t DataEnd() const { return begin + 8 + size; }
+};
+
+struct StreamInfo {
+    uint32_t type = 0;
+    FrameRate rate;
+    std::optional<Chunk> format;
+};
+
+}  // namespace
+
+class AviParser {
+public:
+    explicit AviParser(std::span<const uint8_t> file) : file_(file) {}
+
+    AviClip Parse() {
+        const size_t riffEnd = ReadRiffHeader();
+        const std::vector<Chunk> top = ReadChunks(12, riffEnd, "the RIFF file");
+        const Chunk header = FindList(top, FourCC("hdrl"), "no header list ('hdrl')");
+        const Chunk movie = FindList(top, FourCC("movi"), "no movie data ('movi')");
+
+        AviClip clip;
+        const uint32_t usPerFrame = ReadMainHeader(header);
+        const StreamInfo video = ReadVideoStream(header);
+        clip.format_ = ReadFormat(*video.format);
+        clip.rate_ = ChooseRate(video.rate, usPerFrame);
+
+        std::vector<Chunk> frames;
+        if (const Chunk* index = Find(top, FourCC("idx1"))) {
+            frames = FramesFromIndex(*index, movie);
+        }
+        if (frames.empty()) {
+            WalkMovie(movie.DataBegin() + 4, movie.DataEnd(), 0, frames);
+        }
+        if (frames.empty()) {
+            throw ClipError("the clip holds no frames");
+        }
+        for (const Chunk& frame : frames) {
+            clip.frames_.push_back(file_.subspan(frame.DataBegin(), frame.size));
+        }
+        CheckFrameSizes(clip);
+        CheckDuration(clip);
+        return clip;
+    }
+
+private:
+    size_t ReadRiffHeader() const {
+        if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
+            ReadU32(file_, 8) != FourCC("AVI ")) {
+            throw ClipError("not a RIFF AVI file");
+        }
+        const uint64_t riffEnd = uint64_t{8} + ReadU32(file_, 4);
+        if (riffEnd > file_.size()) {
+            throw ClipError("the file is truncated: it holds " + std::to_string(file_.size()) +
+                            " bytes of the " + std::to_string(riffEnd) + " its header declares");
+        }
+        return static_cast<size_t>(riffEnd);
+    }
+
+    // Lists the chunks between two offsets; each must fit wholly inside them.
+    std::vector<Chunk> ReadChunks(size_t pos, size_t end, const char* where) const {
+        std::vector<Chunk> chunks;
+        while (pos < end) {
+            if (end - pos < 8) {
+                throw ClipError(std::string("truncated: a chunk header in ") + where +
+                                " is cut short");
+            }
+            Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
+            if (chunk.size > end - pos - 8) {
+                throw ClipError("truncated: chunk " + FourCCText(chunk.id) + " in " + where +
+                                " runs past its end");
+            }
+            chunks.push_back(chunk);
+            // Chunks are padded to an even length; a missing final pad byte is harmless.
+            pos = std::min(end, chunk.DataEnd() + (chunk.size & 1));
+        }
+        return chunks;
+    }
+
+    uint32_t ListType(const Chunk& chunk) const {
+        return chunk.id == FourCC("LIST") && chunk.size >= 4 ? ReadU32(file_, chunk.DataBegin())
+                                                             : 0;
+    }
+
+    std::vector<Chunk> ListChildren(const Chunk& list, const char* where) const {
+        return ReadChunks(list.DataBegin() + 4, list.DataEnd(), where);
+    }
+
+    static const Chunk* Find(const std::vector<Chunk>& chunks, uint32_t id) {
+        for (const Chunk& chunk : chunks) {
+            if (chunk.id == id) {
+                return &chunk;
+            }
+        }
+        return nullptr;
+    }
+
+    Chunk FindList(const std::vector<Chunk>& chunks, uint32_t type, const char* missing) const {
+        for (const Chunk& chunk : chunks) {
+            if (ListType(chunk) == type) {
+                return chunk;
+            }
+        }
+        throw ClipError(missing);
+    }
+
+    uint32_t ReadMainHeader(const Chunk& header) const {
+        const std::vector<Chunk> children = ListChildren(header, "the header list");
+        const Chunk* main = Find(children, FourCC("avih"));
+        if (main == nullptr || main->size < kMainHeaderMinSize) {
+            throw ClipError("no main AVI header ('avih')");
+        }
+        return ReadU32(file_, main->DataBegin());
+    }
+
+    StreamInfo ReadStream(const Chunk& list) const {
+        const std::vector<Chunk> children = ListChildren(list, "a stream list");
+        const Chunk* header = Find(children, FourCC("strh"));
+        if (header == nullptr || header->size < kStreamHeaderMinSize) {
+            throw ClipError("a stream has no stream header ('strh')");
+        }
+        const size_t at = header->DataBegin();
+        StreamInfo stream{ReadU32(file_, at), {ReadU32(file_, at + 24), ReadU32(file_, at + 20)}, {}};
+        if (const Chunk* format = Find(children, FourCC("strf"))) {
+            stream.format = *format;
+        }
+        return stream;
+    }
+
+    StreamInfo ReadVideoStream(const Chunk& header) const {
+        std::optional<StreamInfo> video;
+        for (const Chunk& child : ListChildren(header, "the header list")) {
+            if (ListType(child) != FourCC("strl")) {
+                continue;
+            }
+            const StreamInfo stream = ReadStream(child);
+            if (stream.type == FourCC("auds") || stream.type == FourCC("mids")) {
+                throw ClipError("the clip has an audio stream; only silent clips can be played");
+            }
+            if (stream.type != FourCC("vids")) {
+                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) +
+                                " stream besides its video");
+            }
+            if (video) {
+                throw ClipError("the clip has more than one video stream");
+            }
+            video = stream;
+        }
+        if (!video) {
+            throw ClipError("the clip has no video stream");
+        }
+        if (!video->format) {
+            throw ClipError("the video stream has no format ('strf')");
+        }
+        return *video;
+    }
+
+    VideoFormat ReadFormat(const Chunk& chunk) const {
+        if (chunk.size < kBitmapInfoHeaderSize) {
+            throw ClipError("the video format is shorter than a bitmap header");
+        }
+        const auto info = file_.subspan(chunk.DataBegin(), chunk.size);
+        const size_t headerSize = ReadU32(info, 0);
+        if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
+            throw ClipError("the video format's bitmap header does not fit its chunk");
+        }
+        const auto width = static_cast<int32_t>(ReadU32(info, 4));
+        const auto height = static_cast<int64_t>(static_cast<int32_t>(ReadU32(info, 8)));
+        const auto absHeight = height < 0 ? -height : height;
+        if (width < 1 || width > kMaxFrameSide || absHeight < 1 || absHeight > kMaxFrameSide) {
+            throw ClipError("the frame size " + std::to_string(width) + " x " +
+                            std::to_string(absHeight) + " is outside 1 to " +
+                            std::to_string(kMaxFrameSide) + " pixels a side");
+        }
+        VideoFormat format;
+        format.width = width;
+        format.height = static_cast<int32_t>(absHeight);
+        format.topDown = height < 0;
+        format.bitCount = ReadU16(info, 14);
+        format.compression = ReadCompression(ReadU32(info, 16), format);
+        size_t pos = headerSize;
+        if (format.compression == Compression::Bitfields) {
+            pos = ReadMasks(info, headerSize, format);
+        } else if (format.bitCount == 16) {
+            format.masks = {0x7C00, 0x03E0, 0x001F};
+        }
+        if (format.bitCount == 8) {
+            format.palette = ReadPalette(info, pos, ReadU32(info, 32));
+        }
+        return format;
+    }
+
+    static Compression ReadCompression(uint32_t code, const VideoFormat& format) {
+        const uint16_t bits = format.bitCount;
+        if (code == kBiRgb || code == FourCC("DIB ")) {
+            if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+                throw ClipError("unsupported bit depth " + std::to_string(bits) +
+                                " (8, 16, 24 and 32 bits per pixel can be played)");
+            }
+            return Compression::Rgb;
+        }
+        if (code == kBiRle8) {
+            if (bits != 8) {
+                throw ClipError("an RLE8 clip must have 8 bits per pixel");
+            }
+            if (format.topDown) {
+                throw ClipError("an RLE8 clip cannot be stored top-down");
+            }
+            return Compression::Rle8;
+        }
+        if (code == kBiBitfields) {
+            if (bits != 16 && bits != 32) {
+                throw ClipError("bit-field frames must have 16 or 32 bits per pixel");
+            }
+            return Compression::Bitfields;
+        }
+        throw ClipError("unsupported compression " +
+                        (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
+                        " (uncompressed and RLE8 clips can be played)");
+    }
+
+    // Bit-field masks follow a 40-byte header, or stand inside a larger one.
+    static size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
+        const size_t at = headerSize == kBitmapInfoHeaderSize ? headerSize : kBitmapInfoHeaderSize;
+        if (info.size() < at + 12 || (headerSize > kBitmapInfoHeaderSize && headerSize < at + 12)) {
+            throw ClipError("the video format's colour masks are missing");
+        }
+        for (size_t i = 0; i < 3; ++i) {
+            const uint32_t mask = ReadU32(info, at + 4 * i);
+            const uint32_t shifted = mask >> std::countr_zero(mask | 0x80000000u);
+            if (mask == 0 || (shifted & (shifted + 1)) != 0 ||
+                (format.bitCount == 16 && mask > 0xFFFF)) {
+                throw ClipError("the video format's colour masks are not usable");
+            }
+            format.masks[i] = mask;
+        }
+        return headerSize == kBitmapInfoHeaderSize ? headerSize + 12 : headerSize;
+    }
+
+    static std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos,
+                                             uint32_t used) {
+        const size_t count = used == 0 ? 256 : used;
+        if (count > 256) {
+            throw ClipError("the palette declares " + std::to_string(count) +
+                            " colours; 8 bits per pixel allow 256");
+        }
+        if (pos > info.size() || (info.size() - pos) / 4 < count) {
+            throw ClipError("the palette does not fit the video format chunk");
+        }
+        // Indexes past a short palette show black rather than reading beyond it.
+        std::vector<uint32_t> palette(256, 0);
+        for (size_t i = 0; i < count; ++i) {
+            palette[i] = ReadU32(info, pos + 4 * i) & 0x00FFFFFF;
+        }
+        return palette;
+    }
+
+    static FrameRate ChooseRate(FrameRate stream, uint32_t usPerFrame) {
+        if (stream.rate != 0 && stream.scale != 0) {
+            return stream;
+        }
+        if (usPerFrame != 0) {
+            return {1'000'000, usPerFrame};
+        }
+        throw ClipError("the clip has no frame rate");
+    }
+
+    // The clip's only stream is stream 00: 'db' frames are uncompressed, 'dc' compressed.
+    static bool IsFrameId(uint32_t id) { return id == FourCC("00db") || id == FourCC("00dc"); }
+
+    static bool IsPaletteChange(uint32_t id) { return id == FourCC("00pc"); }
+
+    void WalkMovie(size_t pos, size_t end, int depth, std::vector<Chunk>& frames) const {
+        for (const Chunk& chunk : ReadChunks(pos, end, "the movie data")) {
+            if (IsFrameId(chunk.id)) {
+                frames.push_back(chunk);
+            } else if (IsPaletteChange(chunk.id)) {
+                throw ClipError("the clip changes its palette while playing; that is not supported");
+            } else if (ListType(chunk) == FourCC("rec ") && depth == 0) {
+                WalkMovie(chunk.DataBegin() + 4, chunk.DataEnd(), depth + 1, frames);
+            }
+        }
+    }
+
+    // Index offsets count from the 'movi' list type, or by some writers from the file's start.
+    std::vector<Chunk> FramesFromIndex(const Chunk& index, const Chunk& movie) const {
+        std::vector<std::pair<uint32_t, uint32_t>> entries;  // id, offset
+        for (size_t pos = index.DataBegin(); pos + kIndexEntrySize <= index.DataEnd();
+             pos += kIndexEntrySize) {
+            const uint32_t id = ReadU32(file_, pos);
+            if (IsPaletteChange(id)) {
+                throw ClipError("the clip changes its palette while playing; that is not supported");
+            }
+            if (IsFrameId(id)) {
+                entries.emplace_back(id, ReadU32(file_, pos + 8));
+            }
+        }
+        std::vector<Chunk> frames;
+        if (entries.empty()) {
+            return frames;
+        }
+        const size_t relativeBase = movie.DataBegin();
+        const size_t base = ChunkAt(relativeBase + entries[0].second, entries[0].first, movie)
+                                ? relativeBase
+                                : 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const std::optional<Chunk> frame =
+                ChunkAt(base + uint64_t{entries[i].second}, entries[i].first, movie);
+            if (!frame) {
+                throw ClipError("index entry " + std::to_string(i) +
+                                " does not point at a frame in the movie data");
+            }
+            frames.push_back(*frame);
+        }
+        return frames;
+    }
+
+    std::optional<Chunk> ChunkAt(uint64_t pos, uint32_t id, const Chunk& movie) const {
+        if (pos < movie.DataBegin() + 4 || pos + 8 > movie.DataEnd()) {
+            return std::nullopt;
+        }
+        const auto at = static_cast<size_t>(pos);
+        const Chunk chunk{ReadU32(file_, at), at, ReadU32(file_, at + 4)};
+        if (chunk.id != id || chunk.size > movie.DataEnd() - at - 8) {
+            return std::nullopt;
+        }
+        return chunk;
+    }
+
+    static void CheckFrameSizes(const AviClip& clip) {
+        const VideoFormat& format = clip.Format();
+        if (format.compression == Compression::Rle8) {
+            return;  // checked while decoding
+        }
+        const size_t needed = format.Stride() * static_cast<size_t>(format.height);
+        for (size_t i = 0; i < clip.FrameCount(); ++i) {
+            const size_t size = clip.Frame(i).size();
+            if (size != 0 && size < needed) {
+                throw ClipError("frame " + std::to_string(i) + " holds " + std::to_string(size) +
+                                " bytes; a " + std::to_string(format.width) + " x " +
+                                std::to_string(format.height) + " frame at " +
+                                std::to_string(format.bitCount) + " bits per pixel needs " +
+                                std::to_string(needed));
+            }
+        }
+    }
+
+    static void CheckDuration(const AviClip& clip) {
+        const FrameRate rate = clip.Rate();
+        if (uint64_t{clip.FrameCount()} * rate.scale > kMaxClipSeconds * rate.rate) {
+            throw ClipError("the clip plays longer than a day");
+        }
+    }
+
+    std::span<const uint8_t> file_;
+};
+
+AviClip AviClip::Parse(std::span<const uint8_t> bytes) { return AviParser(bytes).Parse(); }
+
+}  // namespace clip

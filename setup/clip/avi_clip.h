@@ -1,0 +1,64 @@
+// Reads a silent RIFF AVI clip with one video stream from bytes in memory.
+// Portable: no Windows headers, no reads outside the given bytes whatever they hold.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace clip {
+
+// Why a clip was refused, worded for the user: it ends up in an error box.
+class ClipError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Compression { Rgb, Rle8, Bitfields };
+
+inline constexpr int32_t kMaxFrameSide = 4096;
+
+struct VideoFormat {
+    int32_t width = 0;
+    int32_t height = 0;  // always positive; see topDown
+    bool topDown = false;
+    uint16_t bitCount = 0;
+    Compression compression = Compression::Rgb;
+    std::array<uint32_t, 3> masks{};  // red, green, blue; for 16 and 32 bits per pixel
+    std::vector<uint32_t> palette;    // 0x00RRGGBB; 256 entries for 8 bits per pixel, else empty
+
+    size_t Stride() const {
+        return ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
+    }
+};
+
+// Frames per second is rate / scale, as in the stream header.
+struct FrameRate {
+    uint32_t rate = 0;
+    uint32_t scale = 0;
+};
+
+class AviClip {
+public:
+    // Throws ClipError with the reason when the bytes are not a clip this player can show.
+    // The bytes must outlive the clip: frames are views into them.
+    static AviClip Parse(std::span<const uint8_t> bytes);
+
+    const VideoFormat& Format() const { return format_; }
+    FrameRate Rate() const { return rate_; }
+    size_t FrameCount() const { return frames_.size(); }
+    // An empty frame repeats the one before it, as AVI writers mark dropped frames.
+    std::span<const uint8_t> Frame(size_t index) const { return frames_.at(index); }
+
+private:
+    VideoFormat format_;
+    FrameRate rate_;
+    std::vector<std::span<const uint8_t>> frames_;
+    friend class AviParser;
+};
+
+}  // namespace clip

@@ -1,0 +1,38 @@
+// Turns a clip's frames into 32-bit pixels (0x00RRGGBB, top row first), in playing order.
+#pragma once
+
+#include "avi_clip.h"
+
+namespace clip {
+
+class FrameDecoder {
+public:
+    static constexpr size_t kNoFrame = static_cast<size_t>(-1);
+
+    explicit FrameDecoder(const AviClip& clip);
+
+    // Decodes the frames after the current one up to `index`, since an RLE8 frame only
+    // paints over the one before it; an earlier index starts again from frame 0.
+    // Throws ClipError naming the frame when its data is corrupt.
+    void AdvanceTo(size_t index);
+
+    size_t CurrentFrame() const { return current_; }
+    int32_t Width() const { return clip_.Format().width; }
+    int32_t Height() const { return clip_.Format().height; }
+    const std::vector<uint32_t>& Pixels() const { return pixels_; }
+
+private:
+    void Decode(size_t index);
+    void DecodeUncompressed(std::span<const uint8_t> data);
+    void DecodeRle8(std::span<const uint8_t> data);
+    uint32_t* Row(int32_t y) { return pixels_.data() + static_cast<size_t>(y * Width()); }
+
+    const AviClip& clip_;
+    std::vector<uint32_t> pixels_;
+    size_t current_ = kNoFrame;
+};
+
+// Opens every frame once, so that a corrupt clip is refused before it starts playing.
+void CheckAllFrames(const AviClip& clip);
+
+}  // namespace clip
