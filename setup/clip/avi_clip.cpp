@@ -188,8 +188,7 @@ private:
                 throw ClipError("the clip has an audio stream; only silent clips can be played");
             }
             if (stream.type != FourCC("vids")) {
-                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) +
-                                " stream besides its video");
+                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) + " stream");
             }
             if (video) {
                 throw ClipError("the clip has more than one video stream");
