@@ -38,7 +38,8 @@ uint16_t ReadU16(std::span<const uint8_t> bytes, size_t pos) {
 
 uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
     return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
-           static_cast<uint32_t>(bytes[pos + 2]) << 16 | static_cast<uint32_t>(bytes[pos + 3]) << 24;
+           static_cast<uint32_t>(bytes[pos + 2]) << 16 |
+           static_cast<uint32_t>(bytes[pos + 3]) << 24;
 }
 
 // A chunk as it stands in the file: `begin` is the offset of its 8-byte header.
@@ -60,7 +61,7 @@ struct StreamInfo {
 }  // namespace
 
 class AviParser {
-public:
+  public:
     explicit AviParser(std::span<const uint8_t> file) : file_(file) {}
 
     AviClip Parse() {
@@ -93,7 +94,7 @@ public:
         return clip;
     }
 
-private:
+  private:
     size_t ReadRiffHeader() const {
         if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
             ReadU32(file_, 8) != FourCC("AVI ")) {
@@ -170,7 +171,8 @@ private:
             throw ClipError("a stream has no stream header ('strh')");
         }
         const size_t at = header->DataBegin();
-        StreamInfo stream{ReadU32(file_, at), {ReadU32(file_, at + 24), ReadU32(file_, at + 20)}, {}};
+        StreamInfo stream{
+            ReadU32(file_, at), {ReadU32(file_, at + 24), ReadU32(file_, at + 20)}, {}};
         if (const Chunk* format = Find(children, FourCC("strf"))) {
             stream.format = *format;
         }
@@ -188,7 +190,8 @@ private:
                 throw ClipError("the clip has an audio stream; only silent clips can be played");
             }
             if (stream.type != FourCC("vids")) {
-                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) + " stream");
+                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) +
+                                " stream");
             }
             if (video) {
                 throw ClipError("the clip has more than one video stream");
@@ -324,7 +327,8 @@ private:
             if (IsFrameId(chunk.id)) {
                 frames.push_back(chunk);
             } else if (IsPaletteChange(chunk.id)) {
-                throw ClipError("the clip changes its palette while playing; that is not supported");
+                throw ClipError(
+                    "the clip changes its palette while playing; that is not supported");
             } else if (ListType(chunk) == FourCC("rec ") && depth == 0) {
                 WalkMovie(chunk.DataBegin() + 4, chunk.DataEnd(), depth + 1, frames);
             }
@@ -338,7 +342,8 @@ private:
              pos += kIndexEntrySize) {
             const uint32_t id = ReadU32(file_, pos);
             if (IsPaletteChange(id)) {
-                throw ClipError("the clip changes its palette while playing; that is not supported");
+                throw ClipError(
+                    "the clip changes its palette while playing; that is not supported");
             }
             if (IsFrameId(id)) {
                 entries.emplace_back(id, ReadU32(file_, pos + 8));
@@ -349,9 +354,8 @@ private:
             return frames;
         }
         const size_t relativeBase = movie.DataBegin();
-        const size_t base = ChunkAt(relativeBase + entries[0].second, entries[0].first, movie)
-                                ? relativeBase
-                                : 0;
+        const size_t base =
+            ChunkAt(relativeBase + entries[0].second, entries[0].first, movie) ? relativeBase : 0;
         for (size_t i = 0; i < entries.size(); ++i) {
             const std::optional<Chunk> frame =
                 ChunkAt(base + uint64_t{entries[i].second}, entries[i].first, movie);
@@ -404,6 +408,8 @@ private:
     std::span<const uint8_t> file_;
 };
 
-AviClip AviClip::Parse(std::span<const uint8_t> bytes) { return AviParser(bytes).Parse(); }
+AviClip AviClip::Parse(std::span<const uint8_t> bytes) {
+    return AviParser(bytes).Parse();
+}
 
 }  // namespace clip

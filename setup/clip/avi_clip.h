@@ -14,7 +14,7 @@ namespace clip {
 
 // Why a clip was refused, worded for the user: it ends up in an error box.
 class ClipError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -31,9 +31,7 @@ struct VideoFormat {
     std::array<uint32_t, 3> masks{};  // red, green, blue; for 16 and 32 bits per pixel
     std::vector<uint32_t> palette;    // 0x00RRGGBB; 256 entries for 8 bits per pixel, else empty
 
-    size_t Stride() const {
-        return ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
-    }
+    size_t Stride() const { return ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4; }
 };
 
 // Frames per second is rate / scale, as in the stream header.
@@ -43,7 +41,7 @@ struct FrameRate {
 };
 
 class AviClip {
-public:
+  public:
     // Throws ClipError with the reason when the bytes are not a clip this player can show.
     // The bytes must outlive the clip: frames are views into them.
     static AviClip Parse(std::span<const uint8_t> bytes);
@@ -54,7 +52,7 @@ public:
     // An empty frame repeats the one before it, as AVI writers mark dropped frames.
     std::span<const uint8_t> Frame(size_t index) const { return frames_.at(index); }
 
-private:
+  private:
     VideoFormat format_;
     FrameRate rate_;
     std::vector<std::span<const uint8_t>> frames_;

@@ -7,7 +7,7 @@
 namespace clip {
 
 class ClipPlayer {
-public:
+  public:
     // Decodes every frame once first (throws ClipError), so a corrupt clip never half-plays.
     explicit ClipPlayer(const AviClip& clip);
 
@@ -18,7 +18,7 @@ public:
     }
     const FrameDecoder& Picture() const { return decoder_; }
 
-private:
+  private:
     ClipTimeline timeline_;
     FrameDecoder decoder_;
 };

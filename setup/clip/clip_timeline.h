@@ -10,7 +10,7 @@
 namespace clip {
 
 class ClipTimeline {
-public:
+  public:
     ClipTimeline(FrameRate rate, size_t frameCount);
 
     // The frame to show at `elapsedMs` after the start; the last frame once the clip is over.
@@ -21,7 +21,7 @@ public:
 
     uint64_t DurationMs() const { return StartOfFrameMs(frameCount_); }
 
-private:
+  private:
     uint64_t StartOfFrameMs(uint64_t frame) const;
 
     uint64_t rate_;

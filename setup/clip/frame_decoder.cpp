@@ -18,10 +18,12 @@ uint32_t Channel(uint32_t pixel, uint32_t mask) {
     return (value * 255 + max / 2) / max;
 }
 
-uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) { return red << 16 | green << 8 | blue; }
+uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
+    return red << 16 | green << 8 | blue;
+}
 
 class RleError : public ClipError {
-public:
+  public:
     using ClipError::ClipError;
 };
 
@@ -82,11 +84,11 @@ void FrameDecoder::DecodeUncompressed(std::span<const uint8_t> data) {
                             ? static_cast<uint32_t>(in[2 * x] | in[2 * x + 1] << 8)
                             : static_cast<uint32_t>(in[4 * x] | in[4 * x + 1] << 8 |
                                                     in[4 * x + 2] << 16);
-                    out[x] = format.bitCount == 32 && format.compression == Compression::Rgb
-                                 ? pixel
-                                 : Rgb(Channel(pixel, format.masks[0]),
-                                       Channel(pixel, format.masks[1]),
-                                       Channel(pixel, format.masks[2]));
+                    out[x] =
+                        format.bitCount == 32 && format.compression == Compression::Rgb
+                            ? pixel
+                            : Rgb(Channel(pixel, format.masks[0]), Channel(pixel, format.masks[1]),
+                                  Channel(pixel, format.masks[2]));
                     break;
                 }
             }
@@ -149,6 +151,8 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
     }
 }
 
-void CheckAllFrames(const AviClip& clip) { FrameDecoder(clip).AdvanceTo(clip.FrameCount() - 1); }
+void CheckAllFrames(const AviClip& clip) {
+    FrameDecoder(clip).AdvanceTo(clip.FrameCount() - 1);
+}
 
 }  // namespace clip

@@ -6,7 +6,7 @@
 namespace clip {
 
 class FrameDecoder {
-public:
+  public:
     static constexpr size_t kNoFrame = static_cast<size_t>(-1);
 
     explicit FrameDecoder(const AviClip& clip);
@@ -21,7 +21,7 @@ public:
     int32_t Height() const { return clip_.Format().height; }
     const std::vector<uint32_t>& Pixels() const { return pixels_; }
 
-private:
+  private:
     void Decode(size_t index);
     void DecodeUncompressed(std::span<const uint8_t> data);
     void DecodeRle8(std::span<const uint8_t> data);

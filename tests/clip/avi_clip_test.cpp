@@ -28,10 +28,14 @@ void Put32(Bytes& bytes, size_t at, uint32_t value) {
     }
 }
 
-void PutText(Bytes& bytes, size_t at, const char* text) { std::memcpy(&bytes[at], text, 4); }
+void PutText(Bytes& bytes, size_t at, const char* text) {
+    std::memcpy(&bytes[at], text, 4);
+}
 
 // Where the bitmap header's fields stand: after 'strf' and its size.
-size_t BitmapHeader(const Bytes& bytes) { return Find(bytes, "strf") + 8; }
+size_t BitmapHeader(const Bytes& bytes) {
+    return Find(bytes, "strf") + 8;
+}
 
 std::string RefusalOf(const Bytes& bytes) {
     try {
@@ -42,8 +46,12 @@ std::string RefusalOf(const Bytes& bytes) {
     return "(accepted)";
 }
 
-Bytes Written(const clipmaker::AviLayout& layout) { return clipmaker::WriteAvi(layout); }
-Bytes Sample(const std::string& name) { return Written(sample::SampleNamed(name).layout); }
+Bytes Written(const clipmaker::AviLayout& layout) {
+    return clipmaker::WriteAvi(layout);
+}
+Bytes Sample(const std::string& name) {
+    return Written(sample::SampleNamed(name).layout);
+}
 
 class EverySample : public testing::TestWithParam<sample::SampleClip> {};
 
@@ -104,7 +112,8 @@ TEST(AviClipRefusals, NamesWhatIsWrong) {
         {"an audio stream instead", [](Bytes& b) { PutText(b, Find(b, "vids"), "auds"); },
          "audio stream"},
         {"no format", [](Bytes& b) { PutText(b, Find(b, "strf"), "strX"); }, "has no format"},
-        {"RLE4", [](Bytes& b) { Put32(b, BitmapHeader(b) + 16, 2); }, "unsupported compression RLE4"},
+        {"RLE4", [](Bytes& b) { Put32(b, BitmapHeader(b) + 16, 2); },
+         "unsupported compression RLE4"},
         {"a codec", [](Bytes& b) { PutText(b, BitmapHeader(b) + 16, "XVID"); },
          "unsupported compression 'XVID'"},
         {"4 bits", [](Bytes& b) { b[BitmapHeader(b) + 14] = 4; }, "unsupported bit depth 4"},
@@ -142,7 +151,8 @@ TEST(AviClipRefusals, NamesWhatIsWrong) {
 TEST(AviClipRefusals, AudioBesideVideo) {
     clipmaker::AviLayout layout = sample::SampleNamed("rgb24").layout;
     layout.audioStream = true;
-    EXPECT_NE(RefusalOf(Written(layout)).find("audio stream; only silent clips"), std::string::npos);
+    EXPECT_NE(RefusalOf(Written(layout)).find("audio stream; only silent clips"),
+              std::string::npos);
 }
 
 TEST(AviClipRefusals, SecondVideoStream) {
@@ -153,7 +163,8 @@ TEST(AviClipRefusals, SecondVideoStream) {
                        bytes.begin() + static_cast<ptrdiff_t>(list + 8 + size));
     bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(list), stream.begin(), stream.end());
     const size_t header = Find(bytes, "hdrl") - 8;
-    Put32(bytes, header + 4, static_cast<uint32_t>(bytes[header + 4] | bytes[header + 5] << 8) + size + 8);
+    Put32(bytes, header + 4,
+          static_cast<uint32_t>(bytes[header + 4] | bytes[header + 5] << 8) + size + 8);
     Put32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
     EXPECT_NE(RefusalOf(bytes).find("more than one video stream"), std::string::npos)
         << RefusalOf(bytes);
@@ -162,8 +173,9 @@ TEST(AviClipRefusals, SecondVideoStream) {
 TEST(AviClipRefusals, FrameShorterThanItsPicture) {
     clipmaker::AviLayout layout = sample::SampleNamed("rgb24").layout;
     layout.frames[1].resize(layout.frames[1].size() - 1);
-    EXPECT_NE(RefusalOf(Written(layout)).find("frame 1 holds 119 bytes; a 7 x 5 frame at 24 bits "
-                                              "per pixel needs 120"),
+    EXPECT_NE(RefusalOf(Written(layout))
+                  .find("frame 1 holds 119 bytes; a 7 x 5 frame at 24 bits "
+                        "per pixel needs 120"),
               std::string::npos)
         << RefusalOf(Written(layout));
 }
@@ -178,7 +190,7 @@ TEST(AviClipRefusals, PaletteChangeWhilePlaying) {
     clipmaker::AviLayout layout = sample::SampleNamed("rle8").layout;
     layout.index = clipmaker::IndexKind::None;
     Bytes bytes = Written(layout);
-    PutText(bytes, Find(bytes, "00dc", Find(bytes, "movi")) , "00pc");
+    PutText(bytes, Find(bytes, "00dc", Find(bytes, "movi")), "00pc");
     EXPECT_NE(RefusalOf(bytes).find("changes its palette"), std::string::npos);
 }
 

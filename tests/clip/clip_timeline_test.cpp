@@ -25,7 +25,7 @@ TEST(ClipTimeline, TellsWhenTheNextFrameIsDue) {
     const ClipTimeline timeline({12, 1}, 24);
     EXPECT_EQ(timeline.MsUntilNextFrame(0), 84u);
     EXPECT_EQ(timeline.MsUntilNextFrame(80), 4u);
-    EXPECT_EQ(timeline.MsUntilNextFrame(84), 83u);  // frame 2 at 166.7 ms
+    EXPECT_EQ(timeline.MsUntilNextFrame(84), 83u);             // frame 2 at 166.7 ms
     EXPECT_EQ(timeline.MsUntilNextFrame(1917), std::nullopt);  // frame 23 is due
     EXPECT_EQ(timeline.MsUntilNextFrame(5000), std::nullopt);
     // Asking again at the promised time always finds the next frame due.
@@ -37,7 +37,7 @@ TEST(ClipTimeline, TellsWhenTheNextFrameIsDue) {
 }
 
 TEST(ClipTimeline, DoesNotDriftWithFractionalRates) {
-    const ClipTimeline ntsc({30000, 1001}, 108000);  // one hour at 29.97 frames a second
+    const ClipTimeline ntsc({30000, 1001}, 108000);      // one hour at 29.97 frames a second
     EXPECT_EQ(ntsc.FrameDueAt(3'603'600 - 1), 107999u);  // 108000 frames take 3603.6 s
     EXPECT_EQ(ntsc.FrameDueAt(1'801'800), 54000u);
     EXPECT_EQ(ntsc.FrameDueAt(1'801'799), 53999u);

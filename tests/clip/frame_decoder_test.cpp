@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Clips, DecodesEverySample, testing::ValuesIn(sample::Sa
 
 // A 4 x 3 RLE8 clip whose frames are given as raw codes; palette index i is colour i.
 class Rle8Codes : public testing::Test {
-protected:
+  protected:
     std::vector<uint32_t> Decode(const std::vector<Bytes>& frames) {
         clipmaker::AviLayout layout;
         layout.width = 4;
@@ -75,7 +75,7 @@ protected:
 
     Bytes full_ = {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1};  // rows from the bottom: 1, 2, 3
 
-private:
+  private:
     Bytes bytes_;
     std::unique_ptr<AviClip> clip_;
     std::unique_ptr<FrameDecoder> decoder_;

@@ -18,10 +18,12 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-bool Shell(const std::string& command) { return std::system((command + " </dev/null").c_str()) == 0; }
+bool Shell(const std::string& command) {
+    return std::system((command + " </dev/null").c_str()) == 0;
+}
 
 class WithFfmpeg : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!Shell("command -v ffmpeg >/dev/null 2>&1")) {
             GTEST_SKIP() << "ffmpeg is not installed: clips from an outside tool are not checked";
@@ -37,8 +39,8 @@ protected:
     // Compares our decoding of `avi` with ffmpeg's, frame by frame.
     void ExpectSameAsFfmpeg(const fs::path& avi, int tolerance) {
         const fs::path rgb = dir_ / "frames.rgb";
-        ASSERT_TRUE(Shell(kFfmpeg + "-i " + avi.string() + " -f rawvideo -pix_fmt rgb24 " +
-                          rgb.string()));
+        ASSERT_TRUE(
+            Shell(kFfmpeg + "-i " + avi.string() + " -f rawvideo -pix_fmt rgb24 " + rgb.string()));
         const std::vector<uint8_t> bytes = ReadFile(avi);
         const std::vector<uint8_t> reference = ReadFile(rgb);
         const clip::AviClip clip = clip::AviClip::Parse(bytes);
@@ -63,8 +65,7 @@ protected:
     fs::path dir_;
 };
 
-class ClipsFromFfmpeg : public WithFfmpeg,
-                        public testing::WithParamInterface<const char*> {};
+class ClipsFromFfmpeg : public WithFfmpeg, public testing::WithParamInterface<const char*> {};
 
 // 16-bit pixels may be widened to 8 bits by rounding or by repeating their top bits.
 TEST_P(ClipsFromFfmpeg, DecodeLikeFfmpeg) {
@@ -89,7 +90,8 @@ TEST_F(WithFfmpeg, Rle8DecodesLikeFfmpeg) {
     const clipmaker::Bytes bytes = clipmaker::MakeVarnokClip();
     const fs::path avi = dir_ / "varnok.avi";
     std::ofstream(avi, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     ExpectSameAsFfmpeg(avi, 0);
 }
 

@@ -16,7 +16,9 @@ constexpr int kFrames = 3;
 const std::vector<uint32_t> kColours = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00,
                                         0x0000FF, 0xFFFF00, 0xCE3131, 0x00FFFF};
 
-int ColourIndex(int x, int y, int frame) { return (x + 2 * y + 3 * frame) % 8; }
+int ColourIndex(int x, int y, int frame) {
+    return (x + 2 * y + 3 * frame) % 8;
+}
 
 Pixels Expected(int frame) {
     Pixels pixels;
@@ -144,7 +146,8 @@ std::vector<SampleClip> SampleClips() {
     clips.back().layout.masks = {0x0000FF, 0x00FF00, 0xFF0000};
     clips.push_back(MakeRle8("rle8", clipmaker::IndexKind::RelativeToMovie, false));
     clips.push_back(MakeRle8("rle8-rec-lists-no-index", clipmaker::IndexKind::None, true));
-    clips.push_back(MakeRle8("rle8-rec-lists-indexed", clipmaker::IndexKind::RelativeToMovie, true));
+    clips.push_back(
+        MakeRle8("rle8-rec-lists-indexed", clipmaker::IndexKind::RelativeToMovie, true));
     clips.push_back(MakeRle8("rle8-absolute-index", clipmaker::IndexKind::AbsoluteInFile, false));
     return clips;
 }

@@ -7,7 +7,7 @@
 namespace {
 
 class VarnokClip : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         bytes_ = new clipmaker::Bytes(clipmaker::MakeVarnokClip());
         drawn_ = new std::vector<clipmaker::IndexedPicture>(clipmaker::DrawVarnokFrames());

@@ -18,7 +18,9 @@ void RiffWriter::U32(uint32_t value) {
     U16(static_cast<uint16_t>(value >> 16));
 }
 
-void RiffWriter::Append(const Bytes& data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
+void RiffWriter::Append(const Bytes& data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+}
 
 void RiffWriter::BeginChunk(const char* id) {
     FourCC(id);
@@ -62,11 +64,11 @@ uint32_t FrameSizeBound(const AviLayout& layout) {
 void WriteMainHeader(RiffWriter& riff, const AviLayout& layout) {
     riff.BeginChunk("avih");
     riff.U32(static_cast<uint32_t>(uint64_t{1'000'000} * layout.scale / layout.rate));
-    riff.U32(0);     // max bytes per second
-    riff.U32(0);     // padding granularity
+    riff.U32(0);                                           // max bytes per second
+    riff.U32(0);                                           // padding granularity
     riff.U32(layout.index == IndexKind::None ? 0 : 0x10);  // AVIF_HASINDEX
     riff.U32(static_cast<uint32_t>(layout.frames.size()));
-    riff.U32(0);     // initial frames
+    riff.U32(0);  // initial frames
     riff.U32(layout.audioStream ? 2 : 1);
     riff.U32(FrameSizeBound(layout));
     riff.U32(static_cast<uint32_t>(layout.width));
@@ -164,9 +166,9 @@ Bytes WriteAvi(const AviLayout& layout) {
             riff.BeginList("LIST", "rec ");
         }
         const size_t at = riff.Size();
-        entries.emplace_back(static_cast<uint32_t>(
-                                 layout.index == IndexKind::AbsoluteInFile ? at : at - movieType),
-                             static_cast<uint32_t>(frame.size()));
+        entries.emplace_back(
+            static_cast<uint32_t>(layout.index == IndexKind::AbsoluteInFile ? at : at - movieType),
+            static_cast<uint32_t>(frame.size()));
         riff.Chunk(FrameId(layout), frame);
         if (layout.recLists) {
             riff.EndChunk();

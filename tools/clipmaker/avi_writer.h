@@ -22,21 +22,21 @@ struct AviLayout {
     int32_t height = 0;  // negative for a top-down picture, as in a bitmap header
     uint16_t bitCount = 8;
     uint32_t compression = kBiRgb;
-    std::vector<uint32_t> palette;   // 0x00RRGGBB; written after the header when not empty
-    std::vector<uint32_t> masks;     // written after the header when not empty
-    uint32_t rate = 15;              // frames per second is rate / scale
+    std::vector<uint32_t> palette;  // 0x00RRGGBB; written after the header when not empty
+    std::vector<uint32_t> masks;    // written after the header when not empty
+    uint32_t rate = 15;             // frames per second is rate / scale
     uint32_t scale = 1;
-    std::vector<Bytes> frames;       // each frame's data as stored
+    std::vector<Bytes> frames;  // each frame's data as stored
     IndexKind index = IndexKind::RelativeToMovie;
-    bool recLists = false;           // put each frame in a LIST 'rec '
-    bool audioStream = false;        // add a second, audio, stream
+    bool recLists = false;     // put each frame in a LIST 'rec '
+    bool audioStream = false;  // add a second, audio, stream
 };
 
 Bytes WriteAvi(const AviLayout& layout);
 
 // Builds nested RIFF chunks: begin a chunk, append to it, end it to set its size and pad.
 class RiffWriter {
-public:
+  public:
     void BeginList(const char* listId, const char* type);
     void BeginChunk(const char* id);
     void EndChunk();
@@ -48,7 +48,7 @@ public:
     size_t Size() const { return bytes_.size(); }
     Bytes Take() { return std::move(bytes_); }
 
-private:
+  private:
     Bytes bytes_;
     std::vector<size_t> open_;
 };

@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     }
     const clipmaker::Bytes clip = clipmaker::MakeVarnokClip();
     std::ofstream out(argv[1], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(clip.data()), static_cast<std::streamsize>(clip.size()));
+    out.write(reinterpret_cast<const char*>(clip.data()),
+              static_cast<std::streamsize>(clip.size()));
     out.close();
     if (!out) {
         std::fprintf(stderr, "make_clip: cannot write %s\n", argv[1]);

@@ -10,7 +10,7 @@ constexpr int32_t kShortestJump = 6;
 constexpr int32_t kLongestCode = 255;
 
 class Rle8Writer {
-public:
+  public:
     // Moves the decoder's position to (x, y), rows counted from the bottom.
     void MoveTo(int32_t x, int32_t y) {
         if (y > y_ && x < x_) {
@@ -63,7 +63,7 @@ public:
         return std::move(out_);
     }
 
-private:
+  private:
     static int32_t RunLength(const uint8_t* row, int32_t x, int32_t end) {
         int32_t run = 1;
         while (x + run < end && run < kLongestCode && row[x + run] == row[x]) {

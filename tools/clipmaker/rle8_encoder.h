@@ -15,8 +15,7 @@ struct IndexedPicture {
     std::vector<uint8_t> pixels;
 
     uint8_t At(int32_t x, int32_t y) const {
-        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                      static_cast<size_t>(x)];
+        return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }
 };
 

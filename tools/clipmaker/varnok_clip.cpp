@@ -105,7 +105,8 @@ std::vector<double> DrawWordCoverage() {
         }
     }
     std::vector<double> coverage(static_cast<size_t>(kClipSide) * kClipSide, 0.0);
-    for (int y = static_cast<int>(kTop - kPen) - 1; y <= static_cast<int>(kTop + kLetterHeight + kPen) + 1; ++y) {
+    for (int y = static_cast<int>(kTop - kPen) - 1;
+         y <= static_cast<int>(kTop + kLetterHeight + kPen) + 1; ++y) {
         for (int x = 0; x < kClipSide; ++x) {
             int hits = 0;
             for (int s = 0; s < 16; ++s) {
@@ -154,10 +155,12 @@ std::vector<uint32_t> VarnokPalette() {
     std::vector<uint32_t> palette(256, 0x000000);
     palette[kWhite] = 0xFFFFFF;
     for (int i = 0; i < kInkSteps; ++i) {
-        palette[static_cast<size_t>(kInkRamp + i)] = Mix(0xFFFFFF, kInk, (i + 1) / double{kInkSteps});
+        palette[static_cast<size_t>(kInkRamp + i)] =
+            Mix(0xFFFFFF, kInk, (i + 1) / double{kInkSteps});
     }
     for (int i = 0; i < kGreySteps; ++i) {
-        palette[static_cast<size_t>(kGreyRamp + i)] = Mix(0xFFFFFF, kRimGrey, (i + 1) / double{kGreySteps});
+        palette[static_cast<size_t>(kGreyRamp + i)] =
+            Mix(0xFFFFFF, kRimGrey, (i + 1) / double{kGreySteps});
     }
     palette[kHubGrey] = 0xE6E8EC;
     std::copy(kSheen.begin(), kSheen.end(), palette.begin() + kSheenFirst);

@@ -1,0 +1,46 @@
+# The two commands of the README: `make check` and `make demo`. Both set up what they need.
+SHELL := /bin/bash
+JOBS := $(shell nproc)
+FUZZ_SECONDS ?= 60
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+.PHONY: all setup build check demo fuzz format format-check clean
+
+all: build
+
+setup:
+	@tools/install-deps.sh
+
+build: setup
+	cmake --preset host >/dev/null
+	cmake --build --preset host -j $(JOBS)
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS)
+
+check: build format-check
+	ctest --preset host -j $(JOBS)
+
+demo: build
+	@echo "Built the clip reader for Windows (build/win32, build/win64) and the demo clip"
+	@echo "build/host/Varnok.avi. The splash window that plays it comes next."
+
+# Coverage-guided fuzzing of the clip reader with libFuzzer; new inputs go to build/fuzz.
+fuzz: setup
+	cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	    -DVARNOK_LIBFUZZER=ON >/dev/null
+	cmake --build build/fuzz --target clip_fuzzer -j $(JOBS)
+	mkdir -p build/fuzz/corpus build/fuzz/findings
+	build/fuzz/tests/fuzz/clip_fuzzer build/fuzz/corpus tests/fuzz/corpus \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+	    -artifact_prefix=build/fuzz/findings/ </dev/null
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	clang-format --dry-run --Werror $(SOURCES)
+
+clean:
+	rm -rf build

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build and the tests need and this machine lacks.
+# Safe to run again: with everything present it only checks and returns.
+set -euo pipefail
+
+packages=(
+    cmake make g++ googletest libgtest-dev clang-format
+    clang libclang-rt-dev                       # libFuzzer for make fuzz
+    mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine64 wine32:i386                     # the programs run end to end under Wine
+    xvfb xdotool x11-apps imagemagick           # a display, input, screenshots
+    fonts-wine fonts-liberation
+)
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+
+missing=()
+for package in "${packages[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q </dev/null
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
