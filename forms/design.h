@@ -1,0 +1,90 @@
+// Window designs as data: the window's own settings and a table of its controls, named and
+// placed as the designer left them. Positions are client-area pixels.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace forms {
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    int Right() const { return left + width; }
+    int Bottom() const { return top + height; }
+    bool Contains(int x, int y) const {
+        return x >= left && x < Right() && y >= top && y < Bottom();
+    }
+    bool operator==(const Rect&) const = default;
+};
+
+// Either a fixed RGB value or an entry of the user's colour scheme, which it then follows.
+struct Colour {
+    uint32_t value = 0;  // 0xRRGGBB, or the scheme index
+    bool fromScheme = false;
+
+    static constexpr Colour Rgb(uint32_t rrggbb) { return {rrggbb, false}; }
+    static constexpr Colour Scheme(uint32_t index) { return {index, true}; }
+};
+
+inline constexpr Colour kButtonFace = Colour::Scheme(15);
+inline constexpr Colour kButtonText = Colour::Scheme(18);
+inline constexpr Colour kWindowBackground = Colour::Scheme(5);
+inline constexpr Colour kWindowText = Colour::Scheme(8);
+
+enum class Kind { TextBox, Timer, Animation, Shape, Image, Label, CommandButton, Line };
+enum class ShapeStyle { Rectangle, Ellipse };
+enum class Alignment { Left, Centre };
+
+struct FontDesign {
+    std::wstring_view face{};
+    int points = 8;
+    int weight = 400;
+};
+
+struct ControlDesign {
+    std::string_view name{};
+    Kind kind = Kind::Label;
+    Rect rect{};
+    int tabIndex = -1;  // -1: not in the tab order
+    bool visible = true;
+    bool enabled = true;
+    std::wstring_view text{};  // a label's caption, a text box's text, a button's caption
+    Colour foreColour = kWindowText;
+    Colour backColour = kWindowBackground;
+    bool transparent = false;  // labels: the background shows through
+    ShapeStyle shape = ShapeStyle::Rectangle;
+    Alignment alignment = Alignment::Left;
+    std::optional<FontDesign> font{};  // none: the window's font
+    int picture = 0;                   // an image's bitmap resource
+    unsigned intervalMs = 0;           // timers
+};
+
+enum class Frame {
+    FixedSingle,  // a one-pixel line, no caption bar
+    Sizable,      // a resizable frame with a caption bar
+};
+
+struct FormDesign {
+    std::string_view name{};
+    std::wstring_view caption{};
+    Frame frame = Frame::FixedSingle;
+    bool controlBox = false;
+    bool maxButton = false;
+    bool minButton = false;
+    bool showInTaskbar = false;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    Colour backColour = kButtonFace;
+    Colour foreColour = kButtonText;
+    int icon = 0;
+    // Design order: among windowless controls, front to back.
+    std::vector<ControlDesign> controls{};
+};
+
+}  // namespace forms

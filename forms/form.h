@@ -1,0 +1,100 @@
+// The run-time side of a window design: its controls' state, its events and the order in
+// which the controls are painted and take the mouse. Portable; the window system is a
+// FormHost.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "animation.h"
+#include "design.h"
+#include "form_host.h"
+
+namespace forms {
+
+class Form;
+
+class Control {
+  public:
+    Control(const ControlDesign& design, Form& form);
+
+    const ControlDesign& Design() const { return design_; }
+    std::string_view Name() const { return design_.name; }
+    bool Visible() const { return visible_; }
+    bool Enabled() const { return enabled_; }
+    const std::wstring& Text() const { return text_; }
+
+    void SetVisible(bool visible);
+    void SetEnabled(bool enabled);
+    void SetText(const std::wstring& text);
+
+    // Windowed controls lie in front of every windowless one.
+    bool Windowed() const;
+    // Shapes and lines let the mouse through to the window; hidden controls too.
+    bool TakesMouse() const;
+
+  private:
+    const ControlDesign& design_;
+    Form& form_;
+    bool visible_;
+    bool enabled_;
+    std::wstring text_;
+};
+
+enum class Event { Load, Click, MouseMove, Timer };
+
+class Form {
+  public:
+    Form(const FormDesign& design, FormHost& host);
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    const FormDesign& Design() const { return design_; }
+    FormHost& Host() { return host_; }
+    Control& operator[](std::string_view name);
+    const Control& operator[](std::string_view name) const;
+    Animation& AnimationOf(std::string_view name);
+    const Animation* AnimationOf(const Control& control) const;
+
+    // Handlers: `target` is a control's name, or the form's own for its events.
+    void On(std::string_view target, Event event, std::function<void()> handler);
+
+    // Events from the window system, in client pixels.
+    void Load();  // runs the load handler, then starts the enabled timers
+    void MouseMoved(int x, int y);
+    void ButtonPressed(int x, int y);
+    void ButtonReleased(int x, int y);
+    void TimerFired(int id);
+
+    // What handlers do to the window.
+    void Move(int left, int top) { host_.MoveWindow(left, top); }
+    void Hide();
+    void Print(const std::wstring& text) { host_.PrintText(text); }
+    void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
+    void End();
+    bool Ended() const { return ended_; }
+    bool Shown() const { return shown_; }
+    void SetShown() { shown_ = true; }
+
+    // The control under a point, or the form's name where only its background is.
+    std::string_view HitTest(int x, int y) const;
+    // Controls to paint, back to front: windowless in reverse design order, then windowed.
+    std::vector<const Control*> PaintOrder() const;
+
+  private:
+    void Fire(std::string_view target, Event event);
+    int TimerIdOf(const Control& control) const;
+
+    const FormDesign& design_;
+    FormHost& host_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    std::map<std::string_view, std::unique_ptr<Animation>> animations_;
+    std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
+    std::string_view pressedOn_;
+    bool ended_ = false;
+    bool shown_ = false;
+};
+
+}  // namespace forms

@@ -1,0 +1,34 @@
+// What a form needs of the window system it runs on: the real one, or a fake in tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "design.h"
+
+namespace forms {
+
+enum class MessageIcon { None, Exclamation, Error };
+
+class FormHost {
+  public:
+    virtual ~FormHost() = default;
+
+    virtual void Invalidate(const Rect& area) = 0;
+    virtual void MoveWindow(int left, int top) = 0;  // the outer top-left corner, in pixels
+    virtual void HideWindow() = 0;
+    // Writes text straight onto the window at the top-left text position.
+    virtual void PrintText(const std::wstring& text) = 0;
+    // Shows a modal box with an OK button and waits until the user closes it.
+    virtual void ShowMessage(const std::wstring& text, const std::wstring& title,
+                             MessageIcon icon) = 0;
+    virtual void StartTimer(int id, unsigned intervalMs) = 0;
+    virtual void StopTimer(int id) = 0;
+    virtual uint64_t NowMs() = 0;
+    // Reads a file named relative to the working directory; throws std::runtime_error.
+    virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
+    virtual void EndProgram() = 0;
+};
+
+}  // namespace forms

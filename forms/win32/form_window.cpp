@@ -1,0 +1,409 @@
+#include "form_window.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+
+namespace forms::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"VarnokForm";
+constexpr uint64_t kLargestFile = 256u << 20;
+
+COLORREF ColourRef(Colour colour) {
+    if (colour.fromScheme) {
+        return GetSysColor(static_cast<int>(colour.value));
+    }
+    return RGB(colour.value >> 16 & 0xFF, colour.value >> 8 & 0xFF, colour.value & 0xFF);
+}
+
+RECT ToRect(const Rect& rect) {
+    return {rect.left, rect.top, rect.Right(), rect.Bottom()};
+}
+
+DWORD StyleOf(const FormDesign& design) {
+    if (design.frame == Frame::FixedSingle && !design.controlBox && design.caption.empty()) {
+        return WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;  // a bare one-pixel frame
+    }
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
+    style |= design.frame == Frame::Sizable ? WS_THICKFRAME : WS_BORDER;
+    style |= design.controlBox ? WS_SYSMENU : 0;
+    style |= design.maxButton ? WS_MAXIMIZEBOX : 0;
+    style |= design.minButton ? WS_MINIMIZEBOX : 0;
+    return style;
+}
+
+DWORD ExStyleOf(const FormDesign& design) {
+    return design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+}
+
+void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = icon != 0 ? LoadIconW(instance, MAKEINTRESOURCEW(icon)) : nullptr;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);  // a second form of the process finds it registered
+}
+
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    for (char c : text) {
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return wide;
+}
+
+std::string SystemMessage(DWORD error) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message =
+        length != 0 ? std::string(text, length) : "error " + std::to_string(error);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == '.' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message;
+}
+
+int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Metric-compatible stand-ins for faces a fresh system may lack, so text still fits its box.
+std::wstring AvailableFace(HDC dc, std::wstring_view face) {
+    const auto exists = [dc](std::wstring_view name) {
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        name.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+        bool found = false;
+        EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
+        return found;
+    };
+    if (face == L"Arial" && !exists(face) && exists(L"Liberation Sans")) {
+        return L"Liberation Sans";
+    }
+    return std::wstring(face);
+}
+
+}  // namespace
+
+FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design)
+    : instance_(instance), form_(design, *this) {
+    RegisterFormClass(instance, design.icon, WindowProc);
+    RECT outer{0, 0, design.clientWidth, design.clientHeight};
+    AdjustWindowRectEx(&outer, StyleOf(design), FALSE, ExStyleOf(design));
+    const std::wstring caption(design.caption);
+    CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), CW_USEDEFAULT,
+                    CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                    nullptr, instance, this);
+    if (window_ == nullptr) {
+        throw std::runtime_error("the window cannot be created: " + SystemMessage(GetLastError()));
+    }
+}
+
+FormWindow::~FormWindow() {
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+}
+
+int FormWindow::Run(const std::wstring& programTitle) {
+    try {
+        form_.Load();
+    } catch (const std::exception& error) {
+        MessageBoxW(nullptr, Widen(error.what()).c_str(), programTitle.c_str(),
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+        return 1;
+    }
+    if (!form_.Ended()) {
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+        form_.SetShown();
+    }
+    MSG message;
+    while (!form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self != nullptr ? self->HandleMessage(message, wParam, lParam)
+                           : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers every pixel, off screen first
+        case WM_MOUSEMOVE:
+            OnMouseMove(lParam);
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            OnButtonDown(lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            OnButtonUp(lParam);
+            return 0;
+        case WM_TIMER:
+            form_.TimerFired(static_cast<int>(wParam));
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+            window_ = nullptr;
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void FormWindow::OnPaint() {
+    const PaintScope paint(window_);
+    RECT client;
+    GetClientRect(window_, &client);
+    const OwnedMemoryDc buffer(CreateCompatibleDC(paint.Dc()));
+    const OwnedBitmap surface(CreateCompatibleBitmap(paint.Dc(), client.right, client.bottom));
+    const Selection selected(buffer.get(), surface.get());
+    PaintClientArea(buffer.get());
+    BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+}
+
+void FormWindow::OnMouseMove(LPARAM position) {
+    form_.MouseMoved(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+}
+
+void FormWindow::OnButtonDown(LPARAM position) {
+    SetCapture(window_);
+    form_.ButtonPressed(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+}
+
+void FormWindow::OnButtonUp(LPARAM position) {
+    ReleaseCapture();
+    form_.ButtonReleased(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+}
+
+// Closing through the system unloads the only form, which ends the program.
+void FormWindow::OnClose() {
+    form_.End();
+}
+
+void FormWindow::PaintClientArea(HDC dc) {
+    RECT client;
+    GetClientRect(window_, &client);
+    const OwnedBrush background(CreateSolidBrush(ColourRef(form_.Design().backColour)));
+    FillRect(dc, &client, background.get());
+    for (const Control* control : form_.PaintOrder()) {
+        PaintControl(dc, *control);
+    }
+}
+
+void FormWindow::PaintControl(HDC dc, const Control& control) {
+    switch (control.Design().kind) {
+        case Kind::Shape:
+            PaintShape(dc, control.Design());
+            break;
+        case Kind::Label:
+            PaintLabel(dc, control);
+            break;
+        case Kind::Image:
+            PaintImage(dc, control.Design());
+            break;
+        case Kind::Animation:
+            PaintAnimation(dc, control);
+            break;
+        default:
+            break;
+    }
+}
+
+// A borderless shape filled in its back colour. Without a pen GDI leaves out the right and
+// bottom edges, so the figure is given one pixel more to fill exactly its box.
+void FormWindow::PaintShape(HDC dc, const ControlDesign& design) {
+    const OwnedBrush fill(CreateSolidBrush(ColourRef(design.backColour)));
+    const Rect& r = design.rect;
+    if (design.shape == ShapeStyle::Ellipse) {
+        const Selection pen(dc, GetStockObject(NULL_PEN));
+        const Selection brush(dc, fill.get());
+        Ellipse(dc, r.left, r.top, r.Right() + 1, r.Bottom() + 1);
+    } else {
+        const RECT box = ToRect(r);
+        FillRect(dc, &box, fill.get());
+    }
+}
+
+void FormWindow::PaintLabel(HDC dc, const Control& label) {
+    const ControlDesign& design = label.Design();
+    RECT box = ToRect(design.rect);
+    if (!design.transparent) {
+        const OwnedBrush back(CreateSolidBrush(ColourRef(design.backColour)));
+        FillRect(dc, &box, back.get());
+    }
+    const Selection font(dc, FontFor(design));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColourRef(design.foreColour));
+    const UINT align = design.alignment == Alignment::Centre ? DT_CENTER : DT_LEFT;
+    DrawTextW(dc, label.Text().c_str(), static_cast<int>(label.Text().size()), &box,
+              align | DT_WORDBREAK | DT_EXPANDTABS);
+}
+
+// A picture at its own size from the program's resources; the client edge clips it.
+void FormWindow::PaintImage(HDC dc, const ControlDesign& design) {
+    if (design.picture == 0) {
+        return;
+    }
+    OwnedBitmap& picture = pictures_[design.picture];
+    if (!picture) {
+        picture.reset(static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(design.picture),
+                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    }
+    BITMAP size{};
+    if (!picture || GetObjectW(picture.get(), sizeof size, &size) == 0) {
+        return;
+    }
+    const OwnedMemoryDc source(CreateCompatibleDC(dc));
+    const Selection selected(source.get(), picture.get());
+    BitBlt(dc, design.rect.left, design.rect.top, size.bmWidth, size.bmHeight, source.get(), 0, 0,
+           SRCCOPY);
+}
+
+// The clip's frame centred on the control's background, clipped to the control.
+void FormWindow::PaintAnimation(HDC dc, const Control& control) {
+    const Rect& r = control.Design().rect;
+    const RECT box = ToRect(r);
+    const OwnedBrush back(CreateSolidBrush(ColourRef(control.Design().backColour)));
+    FillRect(dc, &box, back.get());
+    const Animation* animation = form_.AnimationOf(control);
+    const clip::FrameDecoder* picture = animation != nullptr ? animation->Picture() : nullptr;
+    if (picture == nullptr) {
+        return;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture->Width();
+    info.bmiHeader.biHeight = -picture->Height();  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+    SetDIBitsToDevice(
+        dc, r.left + (r.width - picture->Width()) / 2, r.top + (r.height - picture->Height()) / 2,
+        static_cast<DWORD>(picture->Width()), static_cast<DWORD>(picture->Height()), 0, 0, 0,
+        static_cast<UINT>(picture->Height()), picture->Pixels().data(), &info, DIB_RGB_COLORS);
+    RestoreDC(dc, saved);
+}
+
+HFONT FormWindow::FontFor(const ControlDesign& design) {
+    if (!design.font) {
+        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
+    OwnedFont& font = fonts_[&design];
+    if (!font) {
+        const WindowDc screen(window_);
+        const int height = -MulDiv(design.font->points, GetDeviceCaps(screen.Dc(), LOGPIXELSY), 72);
+        const std::wstring face = AvailableFace(screen.Dc(), design.font->face);
+        font.reset(CreateFontW(height, 0, 0, 0, design.font->weight, FALSE, FALSE, FALSE,
+                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+    }
+    return font.get();
+}
+
+void FormWindow::Invalidate(const Rect& area) {
+    const RECT box = ToRect(area);
+    InvalidateRect(window_, &box, FALSE);
+}
+
+void FormWindow::MoveWindow(int left, int top) {
+    SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::HideWindow() {
+    ShowWindow(window_, SW_HIDE);
+}
+
+// Straight onto the screen, in the window's font and colour; a later repaint may cover it.
+void FormWindow::PrintText(const std::wstring& text) {
+    const WindowDc dc(window_);
+    const Selection font(dc.Dc(), GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc.Dc(), TRANSPARENT);
+    SetTextColor(dc.Dc(), ColourRef(form_.Design().foreColour));
+    TextOutW(dc.Dc(), 0, 0, text.c_str(), static_cast<int>(text.size()));
+    GdiFlush();
+}
+
+// Task-modal with no owner: the window may be hidden, and the box still gets a task bar
+// button and the foreground.
+void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title,
+                             MessageIcon icon) {
+    UINT flags = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
+    flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
+    flags |= icon == MessageIcon::Error ? MB_ICONERROR : 0;
+    MessageBoxW(nullptr, text.c_str(), title.c_str(), flags);
+}
+
+void FormWindow::StartTimer(int id, unsigned intervalMs) {
+    SetTimer(window_, static_cast<UINT_PTR>(id), intervalMs, nullptr);
+}
+
+void FormWindow::StopTimer(int id) {
+    KillTimer(window_, static_cast<UINT_PTR>(id));
+}
+
+uint64_t FormWindow::NowMs() {
+    return GetTickCount64();
+}
+
+std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
+    const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw std::runtime_error("the file cannot be opened: " + SystemMessage(GetLastError()));
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
+        throw std::runtime_error("the file is too large to be a splash clip");
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                        &read, nullptr) ||
+            read == 0) {
+            throw std::runtime_error("the file cannot be read: " + SystemMessage(GetLastError()));
+        }
+        done += read;
+    }
+    return bytes;
+}
+
+void FormWindow::EndProgram() {
+    PostQuitMessage(0);
+}
+
+}  // namespace forms::win32

@@ -1,0 +1,67 @@
+// A form's Win32 window: creates it from the design, paints the controls, and turns
+// window messages into the form's events.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "form.h"
+#include "handles.h"
+
+namespace forms::win32 {
+
+class FormWindow : public FormHost {
+  public:
+    FormWindow(HINSTANCE instance, const FormDesign& design);
+    ~FormWindow() override;
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    Form& GetForm() { return form_; }
+
+    // Loads the form, shows the window and runs its messages until the program ends. A
+    // load that fails is told in an error box titled `programTitle`; the exit code is 1.
+    int Run(const std::wstring& programTitle);
+
+    // FormHost
+    void Invalidate(const Rect& area) override;
+    void MoveWindow(int left, int top) override;
+    void HideWindow() override;
+    void PrintText(const std::wstring& text) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& title,
+                     MessageIcon icon) override;
+    void StartTimer(int id, unsigned intervalMs) override;
+    void StopTimer(int id) override;
+    uint64_t NowMs() override;
+    std::vector<uint8_t> ReadFile(const std::wstring& name) override;
+    void EndProgram() override;
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnPaint();
+    void OnMouseMove(LPARAM position);
+    void OnButtonDown(LPARAM position);
+    void OnButtonUp(LPARAM position);
+    void OnClose();
+
+    void PaintClientArea(HDC dc);
+    void PaintControl(HDC dc, const Control& control);
+    void PaintShape(HDC dc, const ControlDesign& design);
+    void PaintLabel(HDC dc, const Control& label);
+    void PaintImage(HDC dc, const ControlDesign& design);
+    void PaintAnimation(HDC dc, const Control& control);
+    HFONT FontFor(const ControlDesign& design);
+
+    HINSTANCE instance_;
+    Form form_;
+    HWND window_ = nullptr;
+    std::map<const ControlDesign*, OwnedFont> fonts_;
+    std::map<int, OwnedBitmap> pictures_;
+};
+
+}  // namespace forms::win32

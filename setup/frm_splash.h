@@ -1,0 +1,31 @@
+// frmSplash, the splash window of Setup: its design and its event handlers.
+#pragma once
+
+#include "form.h"
+#include "launcher.h"
+
+namespace setup {
+
+inline constexpr const wchar_t* kProgramTitle = L"Pelmor's VARNOK";
+inline constexpr const wchar_t* kClipFile = L"Varnok.avi";
+
+const forms::FormDesign& SplashDesign();
+
+class FrmSplash {
+  public:
+    FrmSplash(forms::Form& form, launcher::System& system);
+
+    std::wstring CurrentDir;  // the install root
+
+    void Form_Load();
+    void Timer1_Timer();
+    void Label8_MouseMove();
+    void Form_MouseMove();
+    void Label8_Click();
+
+  private:
+    forms::Form& form_;
+    launcher::System& system_;
+};
+
+}  // namespace setup

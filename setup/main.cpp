@@ -1,0 +1,13 @@
+// Setup.exe: the first program of the product CD.
+#include <windows.h>
+
+#include "form_window.h"
+#include "frm_splash.h"
+#include "win32_system.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    forms::win32::FormWindow window(instance, setup::SplashDesign());
+    launcher::Win32System system(window.Handle());
+    setup::FrmSplash splash(window.GetForm(), system);
+    return window.Run(setup::kProgramTitle);
+}
