@@ -190,14 +190,13 @@ std::string_view Form::HitTest(int x, int y) const {
 
 std::vector<const Control*> Form::PaintOrder() const {
     std::vector<const Control*> order;
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        if (!(*it)->Windowed() && (*it)->Visible()) {
-            order.push_back(it->get());
-        }
-    }
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        if ((*it)->Windowed() && (*it)->Visible()) {
-            order.push_back(it->get());
+    for (const bool windowed : {false, true}) {
+        for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+            const Control& control = **it;
+            if (control.Windowed() == windowed && control.Visible() &&
+                control.Design().kind != Kind::Timer) {
+                order.push_back(&control);
+            }
         }
     }
     return order;

@@ -1,0 +1,103 @@
+#include "launcher.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+
+namespace {
+
+using launcher::CentredPosition;
+using launcher::InstallRootFrom;
+using Log = std::vector<std::string>;
+
+TEST(InstallRoot, CutsOnlyADriveRoot) {
+    EXPECT_EQ(InstallRootFrom(L"D:\\"), L"D:");
+    EXPECT_EQ(InstallRootFrom(L"E:\\CDCOPY"), L"E:\\CDCOPY");
+    EXPECT_EQ(InstallRootFrom(L"E:\\CD"), L"E:\\CD");
+    EXPECT_EQ(InstallRootFrom(L"\\\\server\\share"), L"\\\\server\\share");
+    EXPECT_EQ(InstallRootFrom(std::nullopt), L"");
+}
+
+TEST(InstallRoot, KeepsLongAndNonAnsiDirectoriesWhole) {
+    const std::wstring deep = L"C:\\" + std::wstring(300, L'x') + L"\\CD";
+    EXPECT_EQ(InstallRootFrom(deep), deep);
+    const std::wstring exactly255 = L"C:\\" + std::wstring(252, L'y');
+    EXPECT_EQ(InstallRootFrom(exactly255), exactly255);
+    const std::wstring letters = L"C:\\Kopie \u00c4\u00d6 \u65e5\u672c \u0416";
+    EXPECT_EQ(InstallRootFrom(letters), letters);
+}
+
+TEST(Centring, PlacesBothWindowsAsDesigned) {
+    EXPECT_EQ(CentredPosition({1024, 768}, 640, 480).left, 192);
+    EXPECT_EQ(CentredPosition({1024, 768}, 640, 480).top, 144);
+    // 273.5 pixels (4102.5 twips): the half pixel rounds away from zero.
+    EXPECT_EQ(CentredPosition({1024, 768}, 477, 400).left, 274);
+    EXPECT_EQ(CentredPosition({1024, 768}, 477, 400).top, 184);
+    EXPECT_EQ(CentredPosition({640, 480}, 640, 480).left, 0);
+    EXPECT_EQ(CentredPosition({640, 480}, 640, 480).top, 0);
+    EXPECT_EQ(CentredPosition({640, 480}, 477, 400).left, 82);
+    EXPECT_EQ(CentredPosition({640, 480}, 477, 400).top, 40);
+}
+
+TEST(Centring, LeavesAWindowLargerThanTheScreenReachingPastIt) {
+    EXPECT_EQ(CentredPosition({600, 400}, 640, 480).left, -20);
+    EXPECT_EQ(CentredPosition({600, 400}, 640, 480).top, -40);
+    EXPECT_EQ(CentredPosition({600, 400}, 477, 401).top, -1);  // -0.5 away from zero
+}
+
+// A window with nothing but the two hidden text boxes the launch uses.
+class Launch : public testing::Test {
+  protected:
+    Launch() : host_(log_), system_(log_), form_(design_, host_) { form_["Text1"].SetText(L"D:"); }
+
+    Log log_;
+    fake::FakeHost host_;
+    fake::FakeSystem system_;
+    const forms::FormDesign design_{
+        .name = "Window",
+        .controls = {
+            {.name = "Text2", .kind = forms::Kind::TextBox, .visible = false, .text = L"Text2"},
+            {.name = "Text1", .kind = forms::Kind::TextBox, .visible = false, .text = L"Text1"}}};
+    forms::Form form_;
+};
+
+TEST_F(Launch, StartsTheComposedCommandAndSaysNothingOnSuccess) {
+    launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On, L"Title");
+    EXPECT_EQ(form_["Text2"].Text(), L"D:\\Tourlet.exe");
+    EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe"}));
+}
+
+TEST_F(Launch, ReportsAFailedStartAfterHidingTheWindow) {
+    system_.startSucceeds = false;
+    launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
+                           L"Pelmor's VARNOK");
+    EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "hide",
+                         "exclamation [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  "
+                         "where  'd' is your CDROM drive",
+                         "box [Pelmor's VARNOK] D:\\Tourlet.exe"}));
+}
+
+TEST_F(Launch, WithoutEchoNeitherPrintsNorShowsTheCommand) {
+    system_.startSucceeds = false;
+    launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
+    ASSERT_EQ(log_.size(), 3u);
+    EXPECT_EQ(log_[0], "start D:\\VARNOK\\Setup.exe");
+    EXPECT_EQ(log_[1], "hide");
+    EXPECT_EQ(log_[2].rfind("exclamation [Fatal Error]", 0), 0u);
+}
+
+TEST_F(Launch, AnEmptyInstallRootStartsTheRelativePathAlone) {
+    form_["Text1"].SetText(L"");
+    launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
+    EXPECT_EQ(log_, (Log{"start \\VARNOK\\Setup.exe"}));
+}
+
+TEST_F(Launch, ReadsTheInstallRootAndCentresThroughTheSystem) {
+    system_.currentDirectory = L"E:\\CDCOPY";
+    EXPECT_EQ(launcher::ReadInstallRoot(system_), L"E:\\CDCOPY");
+    system_.screen = {800, 600};
+    launcher::CentreWindow(form_, system_, 640, 480);
+    EXPECT_EQ(log_, (Log{"move 80,60"}));
+}
+
+}  // namespace

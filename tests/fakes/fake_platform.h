@@ -1,0 +1,80 @@
+// A window system and an operating system that record what the code under test asks of
+// them, in one shared log, so tests can check the order of visible steps.
+#pragma once
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "form_host.h"
+#include "launcher.h"
+
+namespace fake {
+
+inline std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return out;
+}
+
+class FakeHost : public forms::FormHost {
+  public:
+    explicit FakeHost(std::vector<std::string>& log) : log_(log) {}
+
+    void Invalidate(const forms::Rect& area) override { invalidated.push_back(area); }
+    void MoveWindow(int left, int top) override {
+        log_.push_back("move " + std::to_string(left) + "," + std::to_string(top));
+    }
+    void HideWindow() override { log_.push_back("hide"); }
+    void PrintText(const std::wstring& text) override { log_.push_back("print " + Narrow(text)); }
+    void ShowMessage(const std::wstring& text, const std::wstring& title,
+                     forms::MessageIcon icon) override {
+        const char* kinds[] = {"box", "exclamation", "error"};
+        log_.push_back(std::string(kinds[static_cast<int>(icon)]) + " [" + Narrow(title) + "] " +
+                       Narrow(text));
+    }
+    void StartTimer(int id, unsigned intervalMs) override { timers[id] = intervalMs; }
+    void StopTimer(int id) override { timers.erase(id); }
+    uint64_t NowMs() override { return now; }
+    std::vector<uint8_t> ReadFile(const std::wstring& name) override {
+        log_.push_back("read " + Narrow(name));
+        const auto found = files.find(name);
+        if (found == files.end()) {
+            throw std::runtime_error("the file cannot be opened: The system cannot find the file");
+        }
+        return found->second;
+    }
+    void EndProgram() override { log_.push_back("end"); }
+
+    std::vector<forms::Rect> invalidated;
+    std::map<int, unsigned> timers;
+    uint64_t now = 0;
+    std::map<std::wstring, std::vector<uint8_t>> files;
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+class FakeSystem : public launcher::System {
+  public:
+    explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
+
+    std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
+    launcher::ScreenSize PrimaryScreen() override { return screen; }
+    bool StartProgram(const std::wstring& path) override {
+        log_.push_back("start " + Narrow(path));
+        return startSucceeds;
+    }
+
+    std::optional<std::wstring> currentDirectory = L"D:\\";
+    launcher::ScreenSize screen{1024, 768};
+    bool startSucceeds = true;
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+}  // namespace fake

@@ -1,0 +1,160 @@
+#include "form.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "sample_clips.h"
+
+namespace {
+
+using forms::Event;
+using forms::Kind;
+using Log = std::vector<std::string>;
+
+// Overlapping controls of every kind, in design order (front to back).
+const forms::FormDesign kDesign{
+    .name = "Window",
+    .clientWidth = 200,
+    .clientHeight = 100,
+    .controls = {
+        {.name = "Box", .kind = Kind::TextBox, .rect = {0, 0, 20, 20}, .visible = false},
+        {.name = "Tick", .kind = Kind::Timer, .intervalMs = 500},
+        {.name = "Still", .kind = Kind::Timer, .enabled = false, .intervalMs = 100},
+        {.name = "Movie", .kind = Kind::Animation, .rect = {100, 0, 50, 50}},
+        {.name = "Patch", .kind = Kind::Shape, .rect = {0, 60, 40, 10}},
+        {.name = "Picture", .kind = Kind::Image, .rect = {0, 0, 60, 60}},
+        {.name = "Caption", .kind = Kind::Label, .rect = {40, 40, 30, 10}},
+        {.name = "Ring", .kind = Kind::Shape, .rect = {120, 40, 50, 30}, .visible = false},
+    }};
+
+class FormEvents : public testing::Test {
+  protected:
+    FormEvents() : host_(log_), form_(kDesign, host_) {
+        for (const char* target : {"Window", "Picture", "Caption", "Movie", "Patch", "Ring"}) {
+            form_.On(target, Event::MouseMove, [this, target] { heard_.push_back(target); });
+            form_.On(target, Event::Click,
+                     [this, target] { heard_.push_back(std::string("click ") + target); });
+        }
+    }
+
+    Log log_;
+    Log heard_;
+    fake::FakeHost host_;
+    forms::Form form_;
+};
+
+TEST_F(FormEvents, ShapesAndHiddenControlsLetTheMouseThrough) {
+    form_.MouseMoved(10, 65);   // the shape "Patch": the window's background
+    form_.MouseMoved(150, 50);  // the hidden shape "Ring"
+    form_["Ring"].SetVisible(true);
+    form_.MouseMoved(150, 50);  // a shown shape lets it through too
+    form_.MouseMoved(10, 10);   // the picture, under the hidden text box
+    form_.MouseMoved(45, 45);   // the label over the picture? no: the picture is in front
+    form_.MouseMoved(65, 45);   // the label alone
+    form_.MouseMoved(100, 20);  // the animation
+    EXPECT_EQ(heard_,
+              (Log{"Window", "Window", "Window", "Picture", "Picture", "Caption", "Movie"}));
+}
+
+TEST_F(FormEvents, AClickIsAPressAndAReleaseOnTheSameControl) {
+    form_.ButtonPressed(65, 45);
+    form_.ButtonReleased(66, 46);
+    form_.ButtonPressed(65, 45);
+    form_.ButtonReleased(150, 90);  // slid off onto the background
+    form_.ButtonReleased(65, 45);   // a release without a press
+    EXPECT_EQ(heard_, (Log{"click Caption"}));
+}
+
+TEST_F(FormEvents, PaintsWindowlessBackToFrontThenWindowed) {
+    form_["Ring"].SetVisible(true);
+    std::vector<std::string_view> names;
+    for (const forms::Control* control : form_.PaintOrder()) {
+        names.push_back(control->Name());
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string_view>{"Ring", "Caption", "Picture", "Patch", "Movie"}));
+}
+
+TEST_F(FormEvents, StartsEnabledTimersBeforeTheLoadHandlerRuns) {
+    form_.On("Window", Event::Load, [this] {
+        heard_.push_back("load with " + std::to_string(host_.timers.size()) + " timer");
+    });
+    form_.On("Tick", Event::Timer, [this] { heard_.push_back("tick"); });
+    form_.Load();
+    ASSERT_EQ(host_.timers.size(), 1u);
+    const int tick = host_.timers.begin()->first;
+    EXPECT_EQ(host_.timers.begin()->second, 500u);
+    form_.TimerFired(tick);
+    EXPECT_EQ(heard_, (Log{"load with 1 timer", "tick"}));
+}
+
+TEST_F(FormEvents, NothingReachesAHandlerAfterTheEnd) {
+    form_.End();
+    form_.MouseMoved(65, 45);
+    form_.ButtonPressed(65, 45);
+    form_.ButtonReleased(65, 45);
+    EXPECT_TRUE(heard_.empty());
+    EXPECT_EQ(log_, (Log{"end"}));
+}
+
+TEST_F(FormEvents, RepaintsAControlWhoseLookChanges) {
+    form_["Caption"].SetVisible(false);
+    form_["Caption"].SetVisible(false);  // no change, no repaint
+    form_["Box"].SetText(L"hidden");     // a hidden control needs none either
+    ASSERT_EQ(host_.invalidated.size(), 1u);
+    EXPECT_EQ(host_.invalidated[0], (forms::Rect{40, 40, 30, 10}));
+    EXPECT_THROW(form_["Nothing"], std::out_of_range);
+}
+
+class FormAnimation : public FormEvents {
+  protected:
+    void GiveClip(const std::string& sampleName) {
+        const auto& layout = sample::SampleNamed(sampleName).layout;
+        host_.files[L"clip.avi"] = clipmaker::WriteAvi(layout);
+    }
+    forms::Animation& Movie() { return form_.AnimationOf("Movie"); }
+};
+
+TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
+    GiveClip("rle8");  // three frames at 15 a second
+    host_.now = 1000;
+    Movie().Open(L"clip.avi");
+    ASSERT_NE(Movie().Picture(), nullptr);
+    EXPECT_EQ(Movie().Picture()->CurrentFrame(), 0u);
+    Movie().PlayOnce();
+    EXPECT_EQ(host_.timers.at(Movie().TimerId()), 67u);
+    host_.invalidated.clear();
+    host_.now = 1070;
+    form_.TimerFired(Movie().TimerId());
+    EXPECT_EQ(Movie().Picture()->CurrentFrame(), 1u);
+    EXPECT_EQ(host_.invalidated, (std::vector<forms::Rect>{{100, 0, 50, 50}}));
+    EXPECT_EQ(host_.timers.at(Movie().TimerId()), 64u);  // aimed at 133.3 ms, not 70 + 67
+    host_.now = 1500;  // late: straight to the last frame, and the timer stops
+    form_.TimerFired(Movie().TimerId());
+    EXPECT_EQ(Movie().Picture()->CurrentFrame(), 2u);
+    EXPECT_EQ(host_.timers.count(Movie().TimerId()), 0u);
+}
+
+TEST_F(FormAnimation, RefusalsNameTheFileAndTheReason) {
+    GiveClip("rle8");
+    host_.files[L"clip.avi"].resize(100);
+    const auto reasonFor = [this](const wchar_t* name) -> std::string {
+        try {
+            Movie().Open(name);
+        } catch (const forms::AnimationError& error) {
+            return error.what();
+        }
+        return "(opened)";
+    };
+    EXPECT_EQ(reasonFor(L"missing.avi"),
+              "The clip \"missing.avi\" cannot be played: the file cannot be opened: The system "
+              "cannot find the file.");
+    EXPECT_EQ(reasonFor(L"clip.avi")
+                  .rfind("The clip \"clip.avi\" cannot be played: the file is "
+                         "truncated",
+                         0),
+              0u);
+    EXPECT_EQ(Movie().Picture(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "frm_splash.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "varnok_clip.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+// Points of the splash window's client area.
+constexpr int kLabelX = 436, kLabelY = 440;    // "Continue"
+constexpr int kMarginX = 436, kMarginY = 428;  // the highlight above the label
+constexpr int kBackgroundX = 550, kBackgroundY = 440;
+constexpr int kPanelX = 100, kPanelY = 200;  // the side panel picture
+constexpr int kClipX = 400, kClipY = 200;    // the clip square
+constexpr int kPatchX = 100, kPatchY = 440;  // the patch, over the side panel
+
+class Splash : public testing::Test {
+  protected:
+    Splash()
+        : host_(log_), system_(log_), form_(setup::SplashDesign(), host_), splash_(form_, system_) {
+        host_.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
+    }
+
+    void LoadAndReveal() {
+        form_.Load();
+        form_.TimerFired(Timer1());
+        log_.clear();
+    }
+
+    // Timer1 is the window's only 2.5-second timer.
+    int Timer1() const {
+        for (const auto& [id, interval] : host_.timers) {
+            if (interval == 2500) {
+                return id;
+            }
+        }
+        return -1;
+    }
+
+    void Click(int x, int y) {
+        form_.ButtonPressed(x, y);
+        form_.ButtonReleased(x, y);
+    }
+
+    bool Highlighted() const { return form_["Shape3"].Visible(); }
+
+    Log log_;
+    fake::FakeHost host_;
+    fake::FakeSystem system_;
+    forms::Form form_;
+    setup::FrmSplash splash_;
+};
+
+TEST_F(Splash, LoadKeepsTheInstallRootCentresAndPlaysTheClip) {
+    form_.Load();
+    EXPECT_EQ(splash_.CurrentDir, L"D:");
+    EXPECT_EQ(form_["Text1"].Text(), L"D:");
+    EXPECT_EQ(form_["Text2"].Text(), L"Text2");
+    EXPECT_EQ(log_, (Log{"move 192,144", "read Varnok.avi"}));
+    const forms::Animation& clip = form_.AnimationOf("aniAVI");
+    ASSERT_NE(clip.Picture(), nullptr);
+    EXPECT_EQ(clip.Picture()->CurrentFrame(), 0u);
+    EXPECT_EQ(host_.timers.count(clip.TimerId()), 1u);
+    EXPECT_FALSE(form_["Label8"].Visible());
+    EXPECT_FALSE(Highlighted());
+    EXPECT_EQ(host_.timers.at(Timer1()), 2500u);
+}
+
+TEST_F(Splash, AMissingClipFailsTheLoad) {
+    host_.files.clear();
+    EXPECT_THROW(form_.Load(), forms::AnimationError);
+    host_.files[L"Varnok.avi"] = {'R', 'I', 'F', 'F'};
+    EXPECT_THROW(form_.Load(), forms::AnimationError);
+}
+
+TEST_F(Splash, ContinueAppearsOnlyWithTheTimer) {
+    form_.Load();
+    Click(kLabelX, kLabelY);  // before 2.5 s: the hidden label takes no click
+    form_.MouseMoved(kLabelX, kLabelY);
+    EXPECT_FALSE(Highlighted());
+    EXPECT_EQ(log_, (Log{"move 192,144", "read Varnok.avi"}));
+    form_.TimerFired(Timer1());
+    EXPECT_TRUE(form_["Label8"].Visible());
+    form_.TimerFired(Timer1());  // later ticks change nothing
+    EXPECT_TRUE(form_["Label8"].Visible());
+}
+
+TEST_F(Splash, TheHighlightFollowsThePointer) {
+    LoadAndReveal();
+    form_.MouseMoved(kLabelX, kLabelY);
+    EXPECT_TRUE(Highlighted());
+    form_.MouseMoved(kMarginX, kMarginY);  // the ellipse's own margin is background
+    EXPECT_FALSE(Highlighted());
+    form_.MouseMoved(kLabelX, kLabelY);
+    form_.MouseMoved(kClipX, kClipY);  // straight onto the clip: it stays
+    EXPECT_TRUE(Highlighted());
+    form_.MouseMoved(kPanelX, kPanelY);  // onto a picture: it stays
+    EXPECT_TRUE(Highlighted());
+    form_.MouseMoved(kPatchX, kPatchY);  // the mouse passes the patch to the panel beneath
+    EXPECT_TRUE(Highlighted());
+    form_.MouseMoved(kLabelX, kLabelY);
+    form_.MouseMoved(kBackgroundX, kBackgroundY);
+    EXPECT_FALSE(Highlighted());
+}
+
+TEST_F(Splash, ClickingContinueStartsTourletAndEnds) {
+    LoadAndReveal();
+    Click(kLabelX, kLabelY);
+    EXPECT_EQ(form_["Text2"].Text(), L"D:\\Tourlet.exe");
+    EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "end"}));
+    EXPECT_TRUE(form_.Ended());
+}
+
+TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
+    system_.currentDirectory = L"E:\\CDCOPY";
+    system_.startSucceeds = false;
+    LoadAndReveal();
+    Click(kLabelX, kLabelY);
+    EXPECT_EQ(log_, (Log{"print E:\\CDCOPY\\Tourlet.exe", "start E:\\CDCOPY\\Tourlet.exe", "hide",
+                         "exclamation [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  "
+                         "where  'd' is your CDROM drive",
+                         "box [Pelmor's VARNOK] E:\\CDCOPY\\Tourlet.exe", "end"}));
+}
+
+TEST_F(Splash, ClicksElsewhereDoNothing) {
+    LoadAndReveal();
+    for (auto [x, y] : {std::pair{kPanelX, kPanelY},
+                        {kClipX, kClipY},
+                        {kBackgroundX, kBackgroundY},
+                        {kMarginX, kMarginY},
+                        {kPatchX, kPatchY}}) {
+        Click(x, y);
+    }
+    EXPECT_TRUE(log_.empty());
+    EXPECT_FALSE(form_.Ended());
+}
+
+}  // namespace
