@@ -4,7 +4,7 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build check demo fuzz format format-check clean
+.PHONY: all setup build cd check demo fuzz format format-check clean
 
 all: build
 
@@ -19,12 +19,17 @@ build: setup
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64 -j $(JOBS)
 
-check: build format-check
-	ctest --preset host -j $(JOBS)
+# The demo CD as it would be burnt, from the i686 programs the CD ships.
+cd: build
+	tools/stage-cd.sh build/win32 build/host build/cd
 
-demo: build
-	@echo "Built the clip reader for Windows (build/win32, build/win64) and the demo clip"
-	@echo "build/host/Varnok.avi. The splash window that plays it comes next."
+check: cd format-check
+	ctest --preset host -j $(JOBS)
+	python3 tests/e2e/test_splash.py --build build --work build/e2e
+
+# Setup.exe from the staged CD under Wine: on your display, or headless with screenshots.
+demo: cd
+	python3 demo/run_demo.py
 
 # Coverage-guided fuzzing of the clip reader with libFuzzer; new inputs go to build/fuzz.
 fuzz: setup

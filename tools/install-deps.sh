@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest libgtest-dev clang-format
+    cmake make g++ googletest libgtest-dev clang-format python3
     clang libclang-rt-dev                       # libFuzzer for make fuzz
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386                     # the programs run end to end under Wine

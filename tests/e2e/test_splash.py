@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""End-to-end tests of Setup.exe: the real program under Wine at 1024 x 768, driven by the
+pointer and read back through the probe and screenshots.
+
+    test_splash.py --build build --work build/e2e [test names...]
+"""
+
+import argparse
+import shutil
+import sys
+import time
+import traceback
+from pathlib import Path
+
+from winelab import Display, Timeout, Wine, XServer, copy_prefix, make_prefix, poll
+
+FATAL_TEXT = "Error 101 - Run  d:\\VARNOK\\Setup.exe  where  'd' is your CDROM drive"
+TITLE = "Pelmor's VARNOK"
+DARK_BLUE, YELLOW, WHITE = (0, 0, 0xC0), (0xFF, 0xFF, 0), (0xFF, 0xFF, 0xFF)
+
+# With the window at (192, 144) and its one-pixel frame, client (0, 0) is screen (193, 145).
+CLIENT_LEFT, CLIENT_TOP = 193, 145
+LABEL = (376, 432, 497, 449)          # "Continue", client pixels, right and bottom excluded
+MARGIN_ABOVE = (376, 424, 497, 432)   # the highlight's band above the label
+CLIP_SQUARE = (248, 56, 609, 417)
+ON_LABEL, ON_BACKGROUND, ON_CLIP, ON_PANEL = (436, 440), (560, 440), (400, 200), (120, 200)
+
+
+def on_screen(x, y):
+    return CLIENT_LEFT + x, CLIENT_TOP + y
+
+
+def screen_box(box):
+    left, top, right, bottom = box
+    return (*on_screen(left, top), *on_screen(right, bottom))
+
+
+class Lab:
+    """Per test: a copy of the run's prefix, a CD folder, and the shared X server."""
+
+    def __init__(self, options, xserver, name):
+        self.options = options
+        self.folder = options.work / name
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.folder.mkdir(parents=True)
+        copy_prefix(options.work / "prefix", self.folder / "prefix")
+        self.wine = Wine(self.folder / "prefix", xserver.display, self.folder / "logs")
+        self.wine.probe_exe = options.build / "win32" / "tests" / "e2e" / "probe.exe"
+        shots = options.work / "screenshots" / name
+        shutil.rmtree(shots, ignore_errors=True)
+        self.display = Display(xserver.display, shots)
+
+    def stage(self, folder_name="CD", arch="win32", clip=b"", tourlet=False):
+        """A CD folder with Setup.exe; the built clip unless `clip` gives other bytes."""
+        cd = self.folder / folder_name
+        cd.mkdir(parents=True)
+        shutil.copy(self.options.build / arch / "setup" / "Setup.exe", cd / "Setup.exe")
+        if clip is not None:
+            target = cd / "Varnok.avi"
+            if clip:
+                target.write_bytes(clip)
+            else:
+                shutil.copy(self.options.build / "host" / "Varnok.avi", target)
+        if tourlet:
+            stand_in = self.options.build / "win32" / "demo" / "Setup.exe"
+            shutil.copy(stand_in, cd / "Tourlet.exe")
+        return cd
+
+    def count(self, colour, box, shot=None):
+        shot = shot or self.display.screenshot()
+        return shot.count(colour, *screen_box(box))
+
+    def wait_for_pixels(self, what, colour, box, present, seconds=10):
+        return poll(what, lambda: (self.count(colour, box) > 20) == present, seconds)
+
+    def stays(self, what, check, seconds=1.0):
+        """Fails if check() turns false within `seconds`."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if not check():
+                raise AssertionError(f"{what} did not last")
+            time.sleep(0.1)
+
+    def splash(self):
+        return self.wine.wait_for("the splash window", cls="VarnokForm")
+
+    def close(self):
+        self.wine.stop()
+
+
+TESTS = []
+
+
+def test(function):
+    TESTS.append(function)
+    return function
+
+
+@test
+def splash_reveals_continue_and_reports_a_missing_tourlet(lab):
+    cd = lab.stage()
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    window = lab.splash()
+    seen = time.monotonic()
+    first = lab.display.screenshot("1-opened")
+    assert (window.left, window.top) == (192, 144), window
+    assert (window.right - window.left, window.bottom - window.top) == (634, 461), window
+    assert (window.client_width, window.client_height) == (632, 459), window
+    if time.monotonic() - seen < 1.5:
+        assert lab.count(DARK_BLUE, LABEL, first) == 0, "Continue shows before 2.5 s"
+    lab.display.click(*on_screen(*ON_LABEL))  # on the place of the hidden label
+
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    assert setup.poll() is None, "an early click ended Setup"
+    revealed = lab.display.screenshot("2-continue")
+    clip_before = lab.count(WHITE, CLIP_SQUARE, first)
+    clip_after = lab.count(WHITE, CLIP_SQUARE, revealed)
+    assert clip_after < 361 * 361 - 20000, "the clip square is blank"
+    assert first.rgb != revealed.rgb and clip_before != clip_after, "the clip did not move"
+
+    lab.display.move(*on_screen(*ON_BACKGROUND))  # the early click left the pointer there
+    lab.display.move(*on_screen(*ON_LABEL))
+    lab.wait_for_pixels("the highlight", YELLOW, MARGIN_ABOVE, present=True)
+    lab.display.screenshot("3-highlight")
+    lab.display.move(*on_screen(*ON_BACKGROUND))
+    lab.wait_for_pixels("the highlight to go", YELLOW, MARGIN_ABOVE, present=False)
+    for elsewhere in (ON_CLIP, ON_PANEL):
+        lab.display.move(*on_screen(*ON_LABEL))
+        lab.wait_for_pixels("the highlight", YELLOW, MARGIN_ABOVE, present=True)
+        lab.display.move(*on_screen(*elsewhere))
+        lab.stays(f"the highlight over {elsewhere}",
+                  lambda: lab.count(YELLOW, MARGIN_ABOVE) > 20)
+
+    lab.display.click(*on_screen(*ON_LABEL))
+    notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert FATAL_TEXT in notice.texts.split(" | "), notice.texts
+    assert not lab.wine.visible(cls="VarnokForm"), "the splash window is still shown"
+    lab.display.screenshot("4-fatal-error")
+    assert lab.wine.press_ok("Fatal Error")
+    command = lab.wine.wait_for("the command box", title=TITLE, cls="#32770")
+    assert Wine.windows_path(cd) + "\\Tourlet.exe" in command.texts.split(" | "), command.texts
+    assert lab.wine.press_ok(TITLE)
+    assert setup.wait(20) == 0
+
+
+@test
+def continue_starts_tourlet_from_a_long_folder_with_non_ansi_letters(lab):
+    name = "Kopie der CD \u00c4rger \u65e5\u672c\u8a9e \u0416 " + "x" * 60
+    cd = lab.stage(folder_name=name, tourlet=True)
+    assert len(Wine.windows_path(cd)) > 128
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    lab.splash()
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    started = lab.wine.wait_for("Tourlet.exe", title="VARNOK Setup", cls="#32770")
+    assert Wine.windows_path(cd) + "\\Tourlet.exe" in started.texts, started.texts
+    assert "started in " + Wine.windows_path(cd) in started.texts, started.texts
+    assert not lab.wine.visible(title="Fatal Error")
+    lab.wine.press_ok("VARNOK Setup")
+
+
+def expect_refused_clip(lab, clip, reason):
+    cd = lab.stage(clip=clip)
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    box = lab.wine.wait_for("the error box", title=TITLE, cls="#32770")
+    assert 'The clip "Varnok.avi" cannot be played' in box.texts, box.texts
+    assert reason in box.texts, box.texts
+    assert not lab.wine.visible(cls="VarnokForm"), "a splash window shows"
+    lab.display.screenshot("refused")
+    assert lab.wine.press_ok(TITLE)
+    assert setup.wait(20) == 1
+
+
+@test
+def a_missing_clip_gives_an_error_box_and_no_splash(lab):
+    expect_refused_clip(lab, None, "the file cannot be opened")
+
+
+@test
+def a_broken_clip_gives_an_error_box_and_no_splash(lab):
+    clip = (lab.options.build / "host" / "Varnok.avi").read_bytes()
+    expect_refused_clip(lab, clip[:5000], "truncated")
+
+
+@test
+def x86_64_build_opens_centred_and_reveals_continue(lab):
+    cd = lab.stage(arch="win64")
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    window = lab.splash()
+    assert (window.left, window.top, window.client_width, window.client_height) == (
+        192, 144, 632, 459), window
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    assert lab.wine.close("VarnokForm")
+    assert setup.wait(20) == 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", type=Path, default=Path("build"))
+    parser.add_argument("--work", type=Path, default=Path("build/e2e"))
+    parser.add_argument("names", nargs="*")
+    options = parser.parse_args()
+    options.build, options.work = options.build.resolve(), options.work.resolve()
+    options.work.mkdir(parents=True, exist_ok=True)
+
+    xserver = XServer(options.work)
+    passed = failed = 0
+    try:
+        make_prefix(options.work / "prefix", xserver.display, options.work / "logs")
+        for function in TESTS:
+            if options.names and function.__name__ not in options.names:
+                continue
+            lab = Lab(options, xserver, function.__name__)
+            started = time.monotonic()
+            try:
+                function(lab)
+                passed += 1
+                print(f"PASS {function.__name__} ({time.monotonic() - started:.1f} s)", flush=True)
+            except (AssertionError, Timeout, OSError) as error:
+                failed += 1
+                print(f"FAIL {function.__name__}: {error}", flush=True)
+                traceback.print_exc()
+                lab.display.screenshot("failure")
+                print(f"  logs and screenshots: {lab.folder}", flush=True)
+            finally:
+                lab.close()
+    finally:
+        xserver.stop()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,240 @@
+"""Runs the real Windows programs under Wine in a private X server, and looks at them.
+
+One Wine prefix is made per run and copied for every test. Every Wine process gets
+/dev/null as input and a log file as output: Wine's helper processes inherit pipes and would
+keep them open. Waiting is always polling against a deadline.
+"""
+
+import os
+import shutil
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
+
+REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_CONFIG\Software\Fonts]
+"LogPixels"=dword:00000060
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:00000060
+"""
+
+# Xvfb has no window manager: Wine places and stacks its windows itself.
+UNMANAGED = r"""
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+"""
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def poll(what, check, seconds, interval=0.1):
+    """Calls check() until it returns something true, or fails after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise Timeout(f"gave up waiting for {what} after {seconds} s")
+        time.sleep(interval)
+
+
+@dataclass
+class Window:
+    pid: int
+    visible: bool
+    cls: str
+    title: str
+    left: int
+    top: int
+    right: int
+    bottom: int
+    client_width: int
+    client_height: int
+    style: int
+    ex_style: int
+    texts: str
+
+    @staticmethod
+    def parse(line):
+        f = line.rstrip("\n").split("\t")
+        left, top, right, bottom = map(int, f[4].split(","))
+        cw, ch = map(int, f[5].split(","))
+        return Window(int(f[0]), f[1] == "1", f[2], f[3], left, top, right, bottom, cw, ch,
+                      int(f[6], 16), int(f[7], 16), f[8].replace("\\n", "\n"))
+
+
+class Screenshot:
+    def __init__(self, rgb):
+        self.rgb = rgb
+
+    def pixel(self, x, y):
+        at = (y * SCREEN_WIDTH + x) * 3
+        return tuple(self.rgb[at:at + 3])
+
+    def count(self, colour, left, top, right, bottom):
+        """Pixels of exactly `colour` in [left, right) x [top, bottom)."""
+        hits = 0
+        for y in range(top, bottom):
+            row = self.rgb[(y * SCREEN_WIDTH + left) * 3:(y * SCREEN_WIDTH + right) * 3]
+            hits += sum(1 for i in range(0, len(row), 3) if tuple(row[i:i + 3]) == colour)
+        return hits
+
+
+class XServer:
+    """A private Xvfb at 1024 x 768, 24 bits; `display` is its DISPLAY value."""
+
+    def __init__(self, logs):
+        number = next(n for n in range(90, 200)
+                            if not Path(f"/tmp/.X11-unix/X{n}").exists()
+                            and not Path(f"/tmp/.X{n}-lock").exists())
+        self.log = open(logs / "xvfb.log", "wb")
+        self.process = subprocess.Popen(
+            ["Xvfb", f":{number}", "-screen", "0",
+             f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+        poll("the X server", lambda: Path(f"/tmp/.X11-unix/X{number}").exists(), 20)
+        self.display = f":{number}"
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        self.log.close()
+
+
+class Wine:
+    """A Wine prefix of its own on a shared X server."""
+
+    def __init__(self, prefix, display, logs):
+        self.prefix = Path(prefix)
+        self.display = display
+        self.logs = Path(logs)
+        self.logs.mkdir(parents=True, exist_ok=True)
+        self.started = []
+        self.probe_exe = None
+        self.runs = 0
+
+    def env(self):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        return env
+
+    def start(self, exe, cwd, name):
+        log = open(self.logs / f"{name}.log", "wb")
+        process = subprocess.Popen(["wine", str(exe)], cwd=str(cwd), env=self.env(),
+                                   stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        process.log_file = log
+        self.started.append(process)
+        return process
+
+    def run(self, args, name, seconds=60, cwd=None):
+        self.runs += 1
+        with open(self.logs / f"{name}.log", "ab") as log:
+            return subprocess.run(args, env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=subprocess.STDOUT, timeout=seconds, cwd=cwd).returncode
+
+    @staticmethod
+    def windows_path(path):
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+    def windows(self):
+        listing = self.logs / "windows.txt"
+        listing.unlink(missing_ok=True)
+        self.run(["wine", str(self.probe_exe), "list", self.windows_path(listing)], "probe", 30)
+        if not listing.exists():
+            return []
+        return [Window.parse(line) for line in listing.read_text("utf-8").splitlines() if line]
+
+    def visible(self, cls=None, title=None):
+        return [w for w in self.windows() if w.visible
+                and (cls is None or w.cls == cls) and (title is None or w.title == title)]
+
+    def wait_for(self, what, seconds=20, **match):
+        return poll(what, lambda: self.visible(**match), seconds, 0.05)[0]
+
+    def press_ok(self, title):
+        return self.run(["wine", str(self.probe_exe), "ok", title], "probe", 30) == 0
+
+    def close(self, cls):
+        return self.run(["wine", str(self.probe_exe), "close", cls], "probe", 30) == 0
+
+    def stop(self):
+        """Ends this prefix's Wine server, which ends the programs this test started in it."""
+        self.run(["wineserver", "-k"], "wineserver", 30)
+        for process in self.started:
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+            process.log_file.close()
+
+
+class Display:
+    """Pointer and screen of the X server, through xdotool, xwd and ImageMagick."""
+
+    def __init__(self, display, shots):
+        self.env = dict(os.environ, DISPLAY=display)
+        self.shots = Path(shots)
+        self.shots.mkdir(parents=True, exist_ok=True)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
+                       stdin=subprocess.DEVNULL, timeout=10)
+
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def click(self, x, y):
+        self.move(x, y)
+        self.xdotool("click", 1)
+
+    def screenshot(self, name=None):
+        raw = subprocess.run("xwd -root -silent | convert xwd:- rgb:-", shell=True, env=self.env,
+                             stdin=subprocess.DEVNULL, capture_output=True, check=True,
+                             timeout=30).stdout
+        if len(raw) != SCREEN_WIDTH * SCREEN_HEIGHT * 3:
+            raise AssertionError(f"a screenshot of {len(raw)} bytes")
+        if name:
+            self.save(raw, name)
+        return Screenshot(raw)
+
+    def save(self, raw, name):
+        path = self.shots / f"{name}.png"
+        subprocess.run(["convert", "-size", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}", "-depth", "8",
+                        "rgb:-", str(path)], input=raw, check=True, timeout=30)
+        return path
+
+
+def make_prefix(template, display, logs, managed=False):
+    """Boots a Wine prefix at 96 dots per inch, without crash dialogs."""
+    shutil.rmtree(template, ignore_errors=True)
+    template.mkdir(parents=True)
+    wine = Wine(template, display, logs)
+    wine.run(["wineboot", "-i"], "wineboot", 300)
+    registry = logs / "settings.reg"
+    registry.write_text(REGISTRY + ("" if managed else UNMANAGED))
+    wine.run(["wine", "regedit", "/S", str(registry)], "regedit", 120)
+    wine.run(["wineserver", "-w"], "wineserver", 120)
+
+
+def copy_prefix(template, prefix):
+    """Hard links keep the copy quick; files Wine may rewrite in place are real copies."""
+    shutil.rmtree(prefix, ignore_errors=True)
+    subprocess.run(["cp", "-al", str(template), str(prefix)], check=True)
+    for path in [*prefix.glob("*.reg"), *prefix.glob("drive_c/windows/*.ini")]:
+        path.unlink()
+        shutil.copy2(template / path.relative_to(prefix), path)
