@@ -4,7 +4,7 @@ namespace clip {
 
 ClipPlayer::ClipPlayer(const AviClip& clip)
     : timeline_(clip.Rate(), clip.FrameCount()), decoder_(clip) {
-    CheckAllFrames(clip);
+    FrameDecoder::CheckAllFrames(clip);
     decoder_.AdvanceTo(0);
 }
 

@@ -29,10 +29,22 @@ class RleError : public ClipError {
 
 }  // namespace
 
-FrameDecoder::FrameDecoder(const AviClip& clip)
+FrameDecoder::FrameDecoder(const AviClip& clip) : FrameDecoder(clip, Mode::Paint) {}
+
+FrameDecoder::FrameDecoder(const AviClip& clip, Mode mode)
     : clip_(clip),
-      pixels_(static_cast<size_t>(clip.Format().width) * static_cast<size_t>(clip.Format().height),
-              0) {}
+      pixels_(mode == Mode::Paint ? static_cast<size_t>(clip.Format().width) *
+                                        static_cast<size_t>(clip.Format().height)
+                                  : 0,
+              0),
+      mode_(mode) {}
+
+void FrameDecoder::CheckAllFrames(const AviClip& clip) {
+    if (clip.Format().compression == Compression::Rle8) {
+        FrameDecoder(clip, Mode::CheckOnly).AdvanceTo(clip.FrameCount() - 1);
+    }
+    // Uncompressed frames were sized against the picture when the clip was parsed.
+}
 
 void FrameDecoder::AdvanceTo(size_t index) {
     index = std::min(index, clip_.FrameCount() - 1);
@@ -110,6 +122,7 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
         }
         return data[pos++];
     };
+    const bool painting = mode_ == Mode::Paint;
     auto paint = [&](int32_t count) -> uint32_t* {
         if (y >= Height()) {
             throw RleError("it paints above the top row");
@@ -117,7 +130,7 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
         if (count > Width() - x) {
             throw RleError("a run goes past the end of a row");
         }
-        uint32_t* out = Row(Height() - 1 - y) + x;
+        uint32_t* out = painting ? Row(Height() - 1 - y) + x : nullptr;
         x += count;
         return out;
     };
@@ -125,7 +138,10 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
         const uint8_t count = next();
         const uint8_t code = next();
         if (count > 0) {
-            std::fill_n(paint(count), count, palette[code]);
+            uint32_t* out = paint(count);
+            if (painting) {
+                std::fill_n(out, count, palette[code]);
+            }
         } else if (code == 0) {
             x = 0;
             ++y;
@@ -141,9 +157,13 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
             }
         } else {
             uint32_t* out = paint(code);
-            for (uint8_t i = 0; i < code; ++i) {
-                out[i] = palette[next()];
+            if (data.size() - pos < code) {
+                throw RleError("its data ends inside a code");
             }
+            for (uint8_t i = 0; painting && i < code; ++i) {
+                out[i] = palette[data[pos + i]];
+            }
+            pos += code;
             if ((code & 1) != 0 && pos < data.size()) {
                 ++pos;  // literal runs are padded to an even length
             }

@@ -64,13 +64,22 @@ class Rle8Codes : public testing::Test {
         return decoder_->Pixels();
     }
 
+    // The refusal of painting decoding, which the code-only check must give word for word.
     std::string Refusal(const std::vector<Bytes>& frames) {
+        std::string painted = "(decoded)";
         try {
             Decode(frames);
         } catch (const ClipError& error) {
-            return error.what();
+            painted = error.what();
         }
-        return "(decoded)";
+        std::string checked = "(checked)";
+        try {
+            FrameDecoder::CheckAllFrames(*clip_);
+        } catch (const ClipError& error) {
+            checked = error.what();
+        }
+        EXPECT_EQ(checked, painted);
+        return painted;
     }
 
     Bytes full_ = {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1};  // rows from the bottom: 1, 2, 3
@@ -131,7 +140,7 @@ TEST_F(Rle8Codes, CheckAllFramesFindsALateCorruptFrame) {
     layout.frames = {full_, full_, {9, 0}};
     const Bytes bytes = clipmaker::WriteAvi(layout);
     const AviClip clip = AviClip::Parse(bytes);
-    EXPECT_THROW(clip::CheckAllFrames(clip), ClipError);
+    EXPECT_THROW(FrameDecoder::CheckAllFrames(clip), ClipError);
 }
 
 }  // namespace

@@ -1,17 +1,27 @@
 // Feeds arbitrary bytes to the clip reader and decodes every frame it accepts.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <span>
 
 #include "frame_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::optional<clip::AviClip> clip;
     try {
-        const clip::AviClip clip = clip::AviClip::Parse(std::span(data, size));
-        clip::FrameDecoder decoder(clip);
-        decoder.AdvanceTo(clip.FrameCount() - 1);
+        clip.emplace(clip::AviClip::Parse(std::span(data, size)));
+        clip::FrameDecoder::CheckAllFrames(*clip);
+    } catch (const clip::ClipError&) {
+        return 0;
+    }
+    // A clip that passed the check must decode without a refusal.
+    try {
+        clip::FrameDecoder decoder(*clip);
+        decoder.AdvanceTo(clip->FrameCount() - 1);
         decoder.AdvanceTo(0);
     } catch (const clip::ClipError&) {
+        std::abort();
     }
     return 0;
 }
