@@ -4,7 +4,7 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build cd check demo bench fuzz format format-check clean
+.PHONY: all setup build cd check demo bench fuzz pictures format format-check clean
 
 all: build
 
@@ -30,6 +30,10 @@ check: cd format-check
 # Setup.exe from the staged CD under Wine: on your display, or headless with screenshots.
 demo: cd
 	python3 demo/run_demo.py
+
+# Redraws the committed pictures and icon from code.
+pictures: setup
+	/usr/bin/python3 tools/pictures/draw_pictures.py .
 
 # Start-up time against an empty window program, and file sizes: figures, never a verdict.
 bench: cd

@@ -10,6 +10,7 @@ packages=(
     wine wine64 wine32:i386                     # the programs run end to end under Wine
     xvfb xdotool x11-apps imagemagick           # a display, input, screenshots
     fonts-wine fonts-liberation
+    python3-pil                                 # make pictures: draws the committed pictures
 )
 
 installed() {
