@@ -160,6 +160,65 @@ def continue_starts_tourlet_from_a_long_folder_with_non_ansi_letters(lab):
     lab.wine.press_ok("VARNOK Setup")
 
 
+def client(shot, x, y):
+    return shot.pixel(*on_screen(x, y))
+
+
+def expect_all(shot, what, colour, points):
+    wrong = [(x, y, client(shot, x, y)) for x, y in points if client(shot, x, y) != colour]
+    assert not wrong, f"{what}: {len(wrong)} pixels differ, first {wrong[:3]}"
+
+
+@test
+def splash_looks_as_designed(lab):
+    cd = lab.stage()
+    lab.wine.start(cd / "Setup.exe", cd, "setup")
+    lab.splash()
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    lab.display.move(*on_screen(*ON_BACKGROUND))
+    lab.display.move(*on_screen(*ON_LABEL))
+    lab.wait_for_pixels("the highlight", YELLOW, MARGIN_ABOVE, present=True)
+    shot = lab.display.screenshot("splash")
+    lab.display.save_crop(shot, "reference", 190, 142, 640, 467)
+    red, black = (0xFF, 0, 0), (0, 0, 0)
+
+    # A one-pixel frame around the 632 x 459 client area, in the system's frame colour.
+    frame = [(x, -1) for x in range(-1, 633)] + [(x, 459) for x in range(-1, 633)]
+    frame += [(-1, y) for y in range(459)] + [(632, y) for y in range(459)]
+    frame_colour = client(shot, -1, -1)
+    assert frame_colour not in (WHITE, red), frame_colour
+    expect_all(shot, "the frame", frame_colour, frame)
+    # The banner: black top row and left column, red to row 49 over the whole width (its
+    # right frame column is cut off), then row 50 going on as stripe and white.
+    expect_all(shot, "the banner's top", black, [(x, 0) for x in range(632)])
+    expect_all(shot, "the left edge", black, [(0, y) for y in range(459)])
+    name = range(42, 138), range(17, 40)
+    expect_all(shot, "the banner's red", red,
+               [(x, y) for y in range(1, 50) for x in range(1, 632)
+                if not (x in name[0] and y in name[1])])
+    expect_all(shot, "row 50's stripe", YELLOW, [(x, 50) for x in range(1, 34)])
+    expect_all(shot, "row 50's white", WHITE, [(x, 50) for x in range(34, 632)])
+    # The side panel's stripe to the bottom edge: its black bottom row is cut off.
+    expect_all(shot, "the stripe", YELLOW, [(x, y) for y in range(51, 459) for x in range(1, 34)])
+    expect_all(shot, "the last row", WHITE, [(x, 458) for x in range(34, 248)])
+    # The patch hides the last line of small print and matches the white around it.
+    expect_all(shot, "the patch", WHITE, [(x, y) for y in range(432, 457) for x in range(64, 201)])
+    # The clip square at (248, 56): the disc's rim stands where the clip maker drew it.
+    top_rim, left_rim = (248 + 180, 56 + 146 - 112), (248 + 180 - 112, 56 + 146)
+    for x, y in (top_rim, left_rim):
+        assert client(shot, x, y) not in (WHITE, YELLOW), (x, y, client(shot, x, y))
+    expect_all(shot, "outside the disc", WHITE,
+               [(top_rim[0], top_rim[1] - 3), (left_rim[0] - 3, left_rim[1])])
+    expect_all(shot, "the clip's white corner", WHITE, [(248, 56), (608, 56), (608, 416)])
+    # "Continue" in dark blue on a yellow ellipse that reaches 8 pixels above and below it.
+    assert lab.count(DARK_BLUE, LABEL, shot) > 50
+    assert shot.count(DARK_BLUE, 0, 0, 1024, 768) == lab.count(DARK_BLUE, LABEL, shot)
+    expect_all(shot, "the ellipse's top and bottom", YELLOW, [(436, 424), (436, 456)])
+    expect_all(shot, "around the ellipse", WHITE, [(436, 423), (436, 457), (375, 440),
+                                                   (497, 440)])
+    expect_all(shot, "the ellipse's sides", YELLOW, [(377, 440), (495, 440)])
+
+
 def expect_refused_clip(lab, clip, reason):
     cd = lab.stage(clip=clip)
     setup = lab.wine.start(cd / "Setup.exe", cd, "setup")

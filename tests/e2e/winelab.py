@@ -212,6 +212,12 @@ class Display:
             self.save(raw, name)
         return Screenshot(raw)
 
+    def save_crop(self, shot, name, left, top, width, height):
+        path = self.save(shot.rgb, name)
+        subprocess.run(["convert", str(path), "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                        str(path)], check=True, timeout=30)
+        return path
+
     def save(self, raw, name):
         path = self.shots / f"{name}.png"
         subprocess.run(["convert", "-size", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}", "-depth", "8",
