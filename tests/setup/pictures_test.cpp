@@ -20,7 +20,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-    return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
+    return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+           static_cast<uint32_t>(b.at(at + 3)) << 24;
 }
 uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
@@ -34,12 +35,12 @@ struct Picture {
 
     explicit Picture(const std::string& path) {
         const std::vector<uint8_t> file = ReadFile(path);
-        EXPECT_EQ(U16(file, 0), 0x4D42) << path;             // "BM"
-        EXPECT_EQ(U32(file, 14), 40u) << path;               // BITMAPINFOHEADER
-        EXPECT_EQ(U16(file, 28), 24) << path;                // bits per pixel
-        EXPECT_EQ(U32(file, 30), 0u) << path;                // uncompressed
+        EXPECT_EQ(U16(file, 0), 0x4D42) << path;  // "BM"
+        EXPECT_EQ(U32(file, 14), 40u) << path;    // BITMAPINFOHEADER
+        EXPECT_EQ(U16(file, 28), 24) << path;     // bits per pixel
+        EXPECT_EQ(U32(file, 30), 0u) << path;     // uncompressed
         width = static_cast<int>(U32(file, 18));
-        height = static_cast<int>(U32(file, 22));            // positive: bottom-up
+        height = static_cast<int>(U32(file, 22));  // positive: bottom-up
         const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
         const size_t bits = U32(file, 10);
         EXPECT_EQ(file.size(), bits + stride * static_cast<size_t>(height)) << path;
@@ -66,8 +67,9 @@ void ExpectGround(const Picture& picture, const std::vector<Box>& lettering,
     int stray = 0;
     for (int y = 0; y < picture.height; ++y) {
         for (int x = 0; x < picture.width; ++x) {
-            const bool inLettering = std::any_of(lettering.begin(), lettering.end(),
-                                                 [&](const Box& box) { return box.Contains(x, y); });
+            const bool inLettering =
+                std::any_of(lettering.begin(), lettering.end(),
+                            [&](const Box& box) { return box.Contains(x, y); });
             if (!inLettering && picture.At(x, y) != ground(x, y)) {
                 ADD_FAILURE_AT(__FILE__, __LINE__) << "stray pixel at " << x << "," << y;
                 if (++stray > 5) {
@@ -88,9 +90,15 @@ int CountIn(const Picture& picture, const Box& box, bool (*match)(Rgb)) {
     return count;
 }
 
-bool IsWhite(Rgb c) { return c == kWhite; }
-bool IsBlack(Rgb c) { return c == kBlack; }
-bool IsGrey(Rgb c) { return c[0] == c[1] && c[1] == c[2] && c[0] > 0 && c[0] < 255; }
+bool IsWhite(Rgb c) {
+    return c == kWhite;
+}
+bool IsBlack(Rgb c) {
+    return c == kBlack;
+}
+bool IsGrey(Rgb c) {
+    return c[0] == c[1] && c[1] == c[2] && c[0] > 0 && c[0] < 255;
+}
 
 TEST(Banner, IsARedBarFramedInBlackWithTheMakersName) {
     const Picture banner("setup/res/banner.bmp");
