@@ -6,22 +6,57 @@
 namespace launcher {
 namespace {
 
+// shell32 and ole32 with all they bring are loaded only for the start of the next program:
+// imported, they would cost every start of the window time. Only from the system folder,
+// never from the CD or the working directory.
+class SystemLibrary {
+  public:
+    explicit SystemLibrary(const wchar_t* name)
+        : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+    ~SystemLibrary() {
+        if (module_ != nullptr) {
+            FreeLibrary(module_);
+        }
+    }
+    SystemLibrary(const SystemLibrary&) = delete;
+    SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+    template <typename Function>
+    Function* Find(const char* name) const {
+        if (module_ == nullptr) {
+            return nullptr;
+        }
+        // Through the generic function type, which converts to any other without a warning.
+        using Generic = void (*)();
+        return reinterpret_cast<Function*>(
+            reinterpret_cast<Generic>(GetProcAddress(module_, name)));
+    }
+
+  private:
+    HMODULE module_;
+};
+
 // ShellExecuteEx may hand the start to COM (elevation, file associations).
 class ComApartment {
   public:
-    ComApartment()
-        : initialised_(SUCCEEDED(
-              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    explicit ComApartment(const SystemLibrary& ole32)
+        : uninitialise_(ole32.Find<decltype(CoUninitialize)>("CoUninitialize")) {
+        const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx");
+        if (initialise == nullptr ||
+            FAILED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+            uninitialise_ = nullptr;
+        }
+    }
     ~ComApartment() {
-        if (initialised_) {
-            CoUninitialize();
+        if (uninitialise_ != nullptr) {
+            uninitialise_();
         }
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
 
   private:
-    bool initialised_;
+    decltype(CoUninitialize)* uninitialise_;
 };
 
 }  // namespace
@@ -51,14 +86,20 @@ ScreenSize Win32System::PrimaryScreen() {
 // ShellExecuteEx rather than CreateProcess: an installer that asks for elevation gets the
 // consent prompt instead of failing with ERROR_ELEVATION_REQUIRED.
 bool Win32System::StartProgram(const std::wstring& path) {
-    const ComApartment com;
+    const SystemLibrary ole32(L"ole32.dll");
+    const SystemLibrary shell32(L"shell32.dll");
+    const auto shellExecute = shell32.Find<decltype(ShellExecuteExW)>("ShellExecuteExW");
+    if (shellExecute == nullptr) {
+        return false;
+    }
+    const ComApartment com(ole32);
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
     start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     start.hwnd = owner_;
     start.lpFile = path.c_str();
     start.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&start) != FALSE;
+    return shellExecute(&start) != FALSE;
 }
 
 }  // namespace launcher
