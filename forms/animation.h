@@ -18,10 +18,6 @@ class Control;
 class AnimationError : public std::runtime_error {
   public:
     AnimationError(const std::wstring& fileName, const std::string& reason);
-    const std::wstring& FileName() const { return fileName_; }
-
-  private:
-    std::wstring fileName_;
 };
 
 class Animation {

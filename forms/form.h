@@ -75,8 +75,6 @@ class Form {
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
     void End();
     bool Ended() const { return ended_; }
-    bool Shown() const { return shown_; }
-    void SetShown() { shown_ = true; }
 
     // The control under a point, or the form's name where only its background is.
     std::string_view HitTest(int x, int y) const;
@@ -94,7 +92,6 @@ class Form {
     std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::string_view pressedOn_;
     bool ended_ = false;
-    bool shown_ = false;
 };
 
 }  // namespace forms

@@ -9,7 +9,7 @@
 
 namespace forms {
 
-enum class MessageIcon { None, Exclamation, Error };
+enum class MessageIcon { None, Exclamation };
 
 class FormHost {
   public:

@@ -126,7 +126,6 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (!form_.Ended()) {
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
-        form_.SetShown();
     }
     MSG message;
     while (!form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -362,7 +361,6 @@ void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title
                              MessageIcon icon) {
     UINT flags = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
     flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
-    flags |= icon == MessageIcon::Error ? MB_ICONERROR : 0;
     MessageBoxW(nullptr, text.c_str(), title.c_str(), flags);
 }
 

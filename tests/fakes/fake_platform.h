@@ -32,7 +32,7 @@ class FakeHost : public forms::FormHost {
     void PrintText(const std::wstring& text) override { log_.push_back("print " + Narrow(text)); }
     void ShowMessage(const std::wstring& text, const std::wstring& title,
                      forms::MessageIcon icon) override {
-        const char* kinds[] = {"box", "exclamation", "error"};
+        const char* kinds[] = {"box", "exclamation"};
         log_.push_back(std::string(kinds[static_cast<int>(icon)]) + " [" + Narrow(title) + "] " +
                        Narrow(text));
     }
