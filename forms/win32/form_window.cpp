@@ -44,16 +44,17 @@ void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = icon != 0 ? LoadIconW(instance, MAKEINTRESOURCEW(icon)) : nullptr;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);  // a second form of the process finds it registered
 }
 
+// Error texts come from FormatMessageA, in the system's 8-bit code page.
 std::wstring Widen(const std::string& text) {
-    std::wstring wide;
-    for (char c : text) {
-        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
 }
 
@@ -105,7 +106,7 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design)
                     CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                     nullptr, instance, this);
     if (window_ == nullptr) {
-        throw std::runtime_error("the window cannot be created: " + SystemMessage(GetLastError()));
+        creationError_ = "The window cannot be created: " + SystemMessage(GetLastError()) + ".";
     }
 }
 
@@ -117,6 +118,9 @@ FormWindow::~FormWindow() {
 
 int FormWindow::Run(const std::wstring& programTitle) {
     try {
+        if (window_ == nullptr) {
+            throw std::runtime_error(creationError_);
+        }
         form_.Load();
     } catch (const std::exception& error) {
         MessageBoxW(nullptr, Widen(error.what()).c_str(), programTitle.c_str(),
@@ -148,6 +152,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = window_;  // cleared below when the window goes
     switch (message) {
         case WM_PAINT:
             OnPaint();
@@ -171,13 +176,13 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnClose();
             return 0;
         case WM_NCDESTROY:
-            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             window_ = nullptr;
             break;
         default:
             break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void FormWindow::OnPaint() {

@@ -23,7 +23,8 @@ class FormWindow : public FormHost {
     Form& GetForm() { return form_; }
 
     // Loads the form, shows the window and runs its messages until the program ends. A
-    // load that fails is told in an error box titled `programTitle`; the exit code is 1.
+    // window that could not be created or a load that fails is told in an error box titled
+    // `programTitle`; the exit code is then 1.
     int Run(const std::wstring& programTitle);
 
     // FormHost
@@ -60,6 +61,7 @@ class FormWindow : public FormHost {
     HINSTANCE instance_;
     Form form_;
     HWND window_ = nullptr;
+    std::string creationError_;
     std::map<const ControlDesign*, OwnedFont> fonts_;
     std::map<int, OwnedBitmap> pictures_;
 };
