@@ -25,7 +25,7 @@ cd: build
 
 check: cd format-check
 	ctest --preset host -j $(JOBS)
-	python3 tests/e2e/test_splash.py --build build --work build/e2e
+	python3 tests/e2e/run_tests.py --build build --work build/e2e
 
 # Setup.exe from the staged CD under Wine: on your display, or headless with screenshots.
 demo: cd

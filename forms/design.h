@@ -41,6 +41,11 @@ enum class Kind { TextBox, Timer, Animation, Shape, Image, Label, CommandButton,
 enum class ShapeStyle { Rectangle, Ellipse };
 enum class Alignment { Left, Centre };
 
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
 struct FontDesign {
     std::wstring_view face{};
     int points = 8;
@@ -63,6 +68,9 @@ struct ControlDesign {
     std::optional<FontDesign> font{};  // none: the window's font
     int picture = 0;                   // an image's bitmap resource
     unsigned intervalMs = 0;           // timers
+    Point from{};                      // lines: both end points are drawn, in foreColour
+    Point to{};
+    bool maskPen = false;  // lines: each pixel becomes pen AND what lies beneath
 };
 
 enum class Frame {

@@ -1,6 +1,7 @@
 #include "form.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <stdexcept>
 #include <utility>
 
@@ -21,24 +22,41 @@ Control::Control(const ControlDesign& design, Form& form)
 void Control::SetVisible(bool visible) {
     if (visible_ != visible) {
         visible_ = visible;
-        form_.Host().Invalidate(design_.rect);
+        form_.Changed(*this);
     }
 }
 
 void Control::SetEnabled(bool enabled) {
     if (enabled_ != enabled) {
         enabled_ = enabled;
-        form_.Host().Invalidate(design_.rect);
+        form_.Changed(*this);
     }
 }
 
 void Control::SetText(const std::wstring& text) {
     if (text_ != text) {
         text_ = text;
-        if (visible_) {
-            form_.Host().Invalidate(design_.rect);
+        if (visible_ || HasOwnWindow()) {
+            form_.Changed(*this);
         }
     }
+}
+
+bool Control::CanHoldFocus() const {
+    const bool focusable = design_.kind == Kind::CommandButton || design_.kind == Kind::TextBox;
+    return focusable && visible_ && enabled_ && design_.tabIndex >= 0;
+}
+
+wchar_t Control::AccessKey() const {
+    for (size_t i = 0; i + 1 < text_.size(); ++i) {
+        if (text_[i] == L'&') {
+            if (text_[i + 1] != L'&') {
+                return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(text_[i + 1])));
+            }
+            ++i;  // "&&" shows one ampersand
+        }
+    }
+    return 0;
 }
 
 bool Control::Windowed() const {
@@ -157,6 +175,103 @@ void Form::TimerFired(int id) {
         if (TimerIdOf(*control) == id && control->Design().kind == Kind::Timer) {
             Fire(control->Name(), Event::Timer);
         }
+    }
+}
+
+void Form::ControlClicked(std::string_view name) {
+    Fire(name, Event::Click);
+}
+
+std::vector<Control*> Form::TabOrder() const {
+    std::vector<Control*> order;
+    for (const auto& control : controls_) {
+        if (control->CanHoldFocus()) {
+            order.push_back(control.get());
+        }
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+        return a->Design().tabIndex < b->Design().tabIndex;
+    });
+    return order;
+}
+
+void Form::FocusFirst() {
+    const std::vector<Control*> order = TabOrder();
+    if (!order.empty()) {
+        host_.FocusChild(*order.front());
+    }
+}
+
+void Form::MoveFocus(bool backwards) {
+    const std::vector<Control*> order = TabOrder();
+    if (order.empty()) {
+        return;
+    }
+    const std::string_view focused = host_.FocusedChild();
+    const auto at = std::find_if(order.begin(), order.end(),
+                                 [&](const Control* c) { return c->Name() == focused; });
+    size_t next = 0;
+    if (at != order.end()) {
+        const auto index = static_cast<size_t>(at - order.begin());
+        next = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+    }
+    host_.FocusChild(*order[next]);
+}
+
+bool Form::KeyPressed(Key key, bool shift) {
+    if (ended_) {
+        return true;
+    }
+    switch (key) {
+        case Key::Tab:
+            MoveFocus(shift);
+            return true;
+        case Key::Enter: {
+            const std::string_view focused = host_.FocusedChild();
+            if (!focused.empty() && (*this)[focused].Design().kind == Kind::CommandButton) {
+                Fire(focused, Event::Click);
+            }
+            return true;
+        }
+        case Key::Escape:
+            return true;  // no button of these windows is a cancel button
+        default:
+            return false;
+    }
+}
+
+bool Form::AccessKeyPressed(wchar_t letter) {
+    const auto wanted = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(letter)));
+    for (const auto& control : controls_) {
+        if (control->HasOwnWindow() && control->CanHoldFocus() && control->AccessKey() == wanted) {
+            host_.FocusChild(*control);
+            Fire(control->Name(), Event::Click);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A focused button that is disabled or hidden hands the focus on to the next in tab order,
+// as a dialog would.
+void Form::Changed(const Control& control) {
+    if (!control.HasOwnWindow()) {
+        host_.Invalidate(control.Design().rect);
+        return;
+    }
+    const bool losesFocus = !control.CanHoldFocus() && host_.FocusedChild() == control.Name();
+    host_.UpdateChild(control);
+    if (!losesFocus) {
+        return;
+    }
+    const std::vector<Control*> order = TabOrder();
+    const auto after = std::find_if(order.begin(), order.end(), [&](const Control* c) {
+        return c->Design().tabIndex > control.Design().tabIndex;
+    });
+    if (after != order.end()) {
+        host_.FocusChild(**after);
+    } else if (!order.empty()) {
+        host_.FocusChild(*order.front());
     }
 }
 

@@ -32,6 +32,12 @@ class Control {
 
     // Windowed controls lie in front of every windowless one.
     bool Windowed() const;
+    // Push buttons are windows of their own; the form paints every other control.
+    bool HasOwnWindow() const { return design_.kind == Kind::CommandButton; }
+    // Visible, enabled and in the tab order: it can take the keyboard focus.
+    bool CanHoldFocus() const;
+    // The letter after a single ampersand in the caption, upper case; 0 when there is none.
+    wchar_t AccessKey() const;
     // Shapes and lines let the mouse through to the window; hidden controls too.
     bool TakesMouse() const;
 
@@ -44,6 +50,7 @@ class Control {
 };
 
 enum class Event { Load, Click, MouseMove, Timer };
+enum class Key { Tab, Enter, Escape, Other };
 
 class Form {
   public:
@@ -67,6 +74,18 @@ class Form {
     void ButtonPressed(int x, int y);
     void ButtonReleased(int x, int y);
     void TimerFired(int id);
+    void ControlClicked(std::string_view name);  // a push button's own click, mouse or Space
+
+    // Keys the form handles before the focused control sees them: Tab and Shift+Tab move the
+    // focus in tab order, Enter presses the focused button, Esc presses none. False: the
+    // key is the control's.
+    bool KeyPressed(Key key, bool shift);
+    // Alt and a letter: the enabled button with that access key takes the focus and is pressed.
+    bool AccessKeyPressed(wchar_t letter);
+    // Gives the focus to the control with the lowest tab index that can hold it.
+    void FocusFirst();
+    // How a control's change reaches the screen.
+    void Changed(const Control& control);
 
     // What handlers do to the window.
     void Move(int left, int top) { host_.MoveWindow(left, top); }
@@ -84,6 +103,8 @@ class Form {
   private:
     void Fire(std::string_view target, Event event);
     int TimerIdOf(const Control& control) const;
+    std::vector<Control*> TabOrder() const;
+    void MoveFocus(bool backwards);
 
     const FormDesign& design_;
     FormHost& host_;

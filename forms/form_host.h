@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "design.h"
@@ -10,6 +11,8 @@
 namespace forms {
 
 enum class MessageIcon { None, Exclamation };
+
+class Control;
 
 class FormHost {
   public:
@@ -29,6 +32,12 @@ class FormHost {
     // Reads a file named relative to the working directory; throws std::runtime_error.
     virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
     virtual void EndProgram() = 0;
+
+    // Controls with windows of their own (push buttons): keep the window as the control is.
+    virtual void UpdateChild(const Control& control) = 0;
+    virtual void FocusChild(const Control& control) = 0;
+    // The name of the control that holds the keyboard focus; empty when none does.
+    virtual std::string_view FocusedChild() = 0;
 };
 
 }  // namespace forms

@@ -107,6 +107,27 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design)
                     nullptr, instance, this);
     if (window_ == nullptr) {
         creationError_ = "The window cannot be created: " + SystemMessage(GetLastError()) + ".";
+        return;
+    }
+    CreateButtons();
+}
+
+// In reverse design order, so that a button listed earlier lies on top where two touch.
+void FormWindow::CreateButtons() {
+    const auto& controls = form_.Design().controls;
+    for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+        if (it->kind != Kind::CommandButton) {
+            continue;
+        }
+        const std::wstring caption(it->text);
+        HWND button = CreateWindowExW(0, L"BUTTON", caption.c_str(),
+                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                      it->rect.left, it->rect.top, it->rect.width, it->rect.height,
+                                      window_, nullptr, instance_, nullptr);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+        buttons_[it->name] = button;
+        UpdateChild(form_[it->name]);
     }
 }
 
@@ -130,13 +151,36 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (!form_.Ended()) {
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
+        form_.FocusFirst();
     }
     MSG message;
     while (!form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (PreTranslate(message)) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return 0;
+}
+
+// Tab, Enter and Esc and the access keys follow the form's rules rather than the dialog
+// manager's, which would take the tab order from the buttons' stacking.
+bool FormWindow::PreTranslate(const MSG& message) {
+    if (message.hwnd != window_ && GetParent(message.hwnd) != window_) {
+        return false;  // a message box's own keys
+    }
+    if (message.message == WM_KEYDOWN) {
+        const Key key = message.wParam == VK_TAB      ? Key::Tab
+                        : message.wParam == VK_RETURN ? Key::Enter
+                        : message.wParam == VK_ESCAPE ? Key::Escape
+                                                      : Key::Other;
+        return key != Key::Other && form_.KeyPressed(key, GetKeyState(VK_SHIFT) < 0);
+    }
+    if (message.message == WM_SYSCHAR) {
+        return form_.AccessKeyPressed(static_cast<wchar_t>(message.wParam));
+    }
+    return false;
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -175,6 +219,14 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             OnClose();
             return 0;
+        case WM_COMMAND:
+            OnCommand(wParam, lParam);
+            return 0;
+        case WM_ACTIVATE:
+            if (OnActivate(wParam)) {
+                return 0;
+            }
+            break;
         case WM_NCDESTROY:
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             window_ = nullptr;
@@ -215,6 +267,32 @@ void FormWindow::OnClose() {
     form_.End();
 }
 
+void FormWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (HIWORD(wParam) != BN_CLICKED) {
+        return;
+    }
+    for (const auto& [name, button] : buttons_) {
+        if (button == reinterpret_cast<HWND>(lParam)) {
+            form_.ControlClicked(name);
+            return;
+        }
+    }
+}
+
+// The focus leaves with the window and comes back to the same button; true when it did.
+bool FormWindow::OnActivate(WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        lastFocus_ = focus != nullptr && GetParent(focus) == window_ ? focus : nullptr;
+        return false;
+    }
+    if (lastFocus_ != nullptr && IsWindowEnabled(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return true;
+    }
+    return false;
+}
+
 void FormWindow::PaintClientArea(HDC dc) {
     RECT client;
     GetClientRect(window_, &client);
@@ -238,6 +316,9 @@ void FormWindow::PaintControl(HDC dc, const Control& control) {
             break;
         case Kind::Animation:
             PaintAnimation(dc, control);
+            break;
+        case Kind::Line:
+            PaintLine(dc, control.Design());
             break;
         default:
             break;
@@ -321,6 +402,17 @@ void FormWindow::PaintAnimation(HDC dc, const Control& control) {
     RestoreDC(dc, saved);
 }
 
+// One pixel wide, from one end point to the other with both ends drawn.
+void FormWindow::PaintLine(HDC dc, const ControlDesign& design) {
+    const Owned<HPEN, DeleteGdiObject> pen(CreatePen(PS_SOLID, 1, ColourRef(design.foreColour)));
+    const Selection selected(dc, pen.get());
+    const int previousMix = SetROP2(dc, design.maskPen ? R2_MASKPEN : R2_COPYPEN);
+    MoveToEx(dc, design.from.x, design.from.y, nullptr);
+    LineTo(dc, design.to.x, design.to.y);
+    LineTo(dc, design.to.x + 1, design.to.y);  // LineTo leaves out its last pixel
+    SetROP2(dc, previousMix);
+}
+
 HFONT FormWindow::FontFor(const ControlDesign& design) {
     if (!design.font) {
         return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -360,13 +452,14 @@ void FormWindow::PrintText(const std::wstring& text) {
     GdiFlush();
 }
 
-// Task-modal with no owner: the window may be hidden, and the box still gets a task bar
-// button and the foreground.
+// Owned by the window while it shows, which gets the activation back afterwards. A hidden
+// window makes a poor owner: the box is then task-modal on its own, with a task bar button.
 void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title,
                              MessageIcon icon) {
-    UINT flags = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
+    const HWND owner = IsWindowVisible(window_) ? window_ : nullptr;
+    UINT flags = MB_OK | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
     flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
-    MessageBoxW(nullptr, text.c_str(), title.c_str(), flags);
+    MessageBoxW(owner, text.c_str(), title.c_str(), flags);
 }
 
 void FormWindow::StartTimer(int id, unsigned intervalMs) {
@@ -403,6 +496,34 @@ std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
         done += read;
     }
     return bytes;
+}
+
+void FormWindow::UpdateChild(const Control& control) {
+    const auto found = buttons_.find(control.Name());
+    if (found == buttons_.end()) {
+        return;
+    }
+    HWND button = found->second;
+    EnableWindow(button, control.Enabled());
+    ShowWindow(button, control.Visible() ? SW_SHOWNA : SW_HIDE);
+    SetWindowTextW(button, control.Text().c_str());
+}
+
+void FormWindow::FocusChild(const Control& control) {
+    const auto found = buttons_.find(control.Name());
+    if (found != buttons_.end()) {
+        SetFocus(found->second);
+    }
+}
+
+std::string_view FormWindow::FocusedChild() {
+    HWND focus = GetFocus();
+    for (const auto& [name, button] : buttons_) {
+        if (button == focus) {
+            return name;
+        }
+    }
+    return {};
 }
 
 void FormWindow::EndProgram() {

@@ -39,6 +39,9 @@ class FormWindow : public FormHost {
     uint64_t NowMs() override;
     std::vector<uint8_t> ReadFile(const std::wstring& name) override;
     void EndProgram() override;
+    void UpdateChild(const Control& control) override;
+    void FocusChild(const Control& control) override;
+    std::string_view FocusedChild() override;
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,6 +52,11 @@ class FormWindow : public FormHost {
     void OnButtonDown(LPARAM position);
     void OnButtonUp(LPARAM position);
     void OnClose();
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    bool OnActivate(WPARAM wParam);
+    // Keys the form handles before the focused button sees them; true when it took one.
+    bool PreTranslate(const MSG& message);
+    void CreateButtons();
 
     void PaintClientArea(HDC dc);
     void PaintControl(HDC dc, const Control& control);
@@ -56,12 +64,15 @@ class FormWindow : public FormHost {
     void PaintLabel(HDC dc, const Control& label);
     void PaintImage(HDC dc, const ControlDesign& design);
     void PaintAnimation(HDC dc, const Control& control);
+    void PaintLine(HDC dc, const ControlDesign& design);
     HFONT FontFor(const ControlDesign& design);
 
     HINSTANCE instance_;
     Form form_;
     HWND window_ = nullptr;
     std::string creationError_;
+    std::map<std::string_view, HWND> buttons_;
+    HWND lastFocus_ = nullptr;  // given back when the window is activated again
     std::map<const ControlDesign*, OwnedFont> fonts_;
     std::map<int, OwnedBitmap> pictures_;
 };

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "form_host.h"
+#include "form.h"
 #include "launcher.h"
 
 namespace fake {
@@ -48,11 +48,18 @@ class FakeHost : public forms::FormHost {
         return found->second;
     }
     void EndProgram() override { log_.push_back("end"); }
+    void UpdateChild(const forms::Control& control) override {
+        updated.emplace_back(control.Name());
+    }
+    void FocusChild(const forms::Control& control) override { focused = control.Name(); }
+    std::string_view FocusedChild() override { return focused; }
 
     std::vector<forms::Rect> invalidated;
     std::map<int, unsigned> timers;
     uint64_t now = 0;
     std::map<std::wstring, std::vector<uint8_t>> files;
+    std::vector<std::string> updated;  // push buttons whose window was brought up to date
+    std::string_view focused;
 
   private:
     std::vector<std::string>& log_;

@@ -158,3 +158,122 @@ TEST_F(FormAnimation, RefusalsNameTheFileAndTheReason) {
 }
 
 }  // namespace
+
+namespace {
+
+// A wizard's button row: tab order Cancel, Next, Back; Back starts disabled.
+const forms::FormDesign kButtons{
+    .name = "Wizard",
+    .controls = {
+        {.name = "Text1", .kind = Kind::TextBox, .tabIndex = 5, .visible = false},
+        {.name = "Back",
+         .kind = Kind::CommandButton,
+         .rect = {200, 296, 81, 25},
+         .tabIndex = 2,
+         .enabled = false,
+         .text = L"< &Back"},
+        {.name = "Next",
+         .kind = Kind::CommandButton,
+         .rect = {280, 296, 81, 25},
+         .tabIndex = 1,
+         .text = L"&Next >"},
+        {.name = "Cancel",
+         .kind = Kind::CommandButton,
+         .rect = {376, 296, 81, 25},
+         .tabIndex = 0,
+         .text = L"Cancel"},
+        {.name = "Page",
+         .kind = Kind::Label,
+         .rect = {152, 16, 305, 249},
+         .tabIndex = 4,
+         .text = L"R&&D"},
+        {.name = "Rule", .kind = Kind::Line, .from = {456, 280}, .to = {120, 280}},
+    }};
+
+class Keyboard : public testing::Test {
+  protected:
+    Keyboard() : host_(log_), form_(kButtons, host_) {
+        for (const char* name : {"Back", "Next", "Cancel"}) {
+            form_.On(name, Event::Click, [this, name] { pressed_.push_back(name); });
+        }
+        form_.FocusFirst();
+    }
+
+    std::string Tab(bool shift = false) {
+        form_.KeyPressed(forms::Key::Tab, shift);
+        return std::string(host_.focused);
+    }
+
+    Log log_;
+    Log pressed_;
+    fake::FakeHost host_;
+    forms::Form form_;
+};
+
+TEST_F(Keyboard, StartsOnTheLowestTabIndexThatCanHoldTheFocus) {
+    EXPECT_EQ(host_.focused, "Cancel");
+}
+
+TEST_F(Keyboard, TabCyclesThroughTheEnabledButtonsInTabOrder) {
+    EXPECT_EQ(Tab(), "Next");
+    EXPECT_EQ(Tab(), "Cancel");  // Back is disabled; labels and hidden boxes never count
+    form_["Back"].SetEnabled(true);
+    EXPECT_EQ(Tab(), "Next");
+    EXPECT_EQ(Tab(), "Back");
+    EXPECT_EQ(Tab(), "Cancel");
+    EXPECT_EQ(Tab(true), "Back");
+    EXPECT_EQ(Tab(true), "Next");
+}
+
+TEST_F(Keyboard, EnterPressesTheFocusedButtonAndEscNone) {
+    EXPECT_TRUE(form_.KeyPressed(forms::Key::Enter, false));
+    Tab();
+    form_.KeyPressed(forms::Key::Enter, false);
+    EXPECT_TRUE(form_.KeyPressed(forms::Key::Escape, false));
+    EXPECT_FALSE(form_.KeyPressed(forms::Key::Other, false));
+    EXPECT_EQ(pressed_, (Log{"Cancel", "Next"}));
+}
+
+TEST_F(Keyboard, AccessKeysPressOnlyEnabledButtons) {
+    EXPECT_FALSE(form_.AccessKeyPressed(L'b'));  // Back is disabled
+    EXPECT_FALSE(form_.AccessKeyPressed(L'd'));  // "&&" is no access key
+    EXPECT_EQ(form_["Page"].AccessKey(), 0);
+    EXPECT_TRUE(form_.AccessKeyPressed(L'n'));
+    EXPECT_EQ(host_.focused, "Next");
+    form_["Back"].SetEnabled(true);
+    EXPECT_TRUE(form_.AccessKeyPressed(L'B'));
+    EXPECT_EQ(pressed_, (Log{"Next", "Back"}));
+    EXPECT_EQ(form_["Back"].AccessKey(), L'B');
+    EXPECT_EQ(form_["Cancel"].AccessKey(), 0);
+}
+
+TEST_F(Keyboard, DisablingTheFocusedButtonHandsTheFocusOn) {
+    form_["Back"].SetEnabled(true);
+    host_.focused = "Back";
+    form_["Back"].SetEnabled(false);
+    EXPECT_EQ(host_.focused, "Cancel");  // after the last tab index comes the first
+    host_.focused = "Cancel";
+    form_["Cancel"].SetEnabled(false);
+    EXPECT_EQ(host_.focused, "Next");
+    EXPECT_EQ(host_.updated, (Log{"Back", "Back", "Cancel"}));
+    EXPECT_TRUE(host_.invalidated.empty());  // buttons repaint themselves
+}
+
+TEST_F(Keyboard, ButtonClicksReachTheirHandlersUntilTheEnd) {
+    form_.ControlClicked("Next");
+    form_.End();
+    form_.ControlClicked("Cancel");
+    EXPECT_TRUE(form_.KeyPressed(forms::Key::Enter, false));
+    EXPECT_EQ(pressed_, (Log{"Next"}));
+}
+
+TEST_F(Keyboard, LinesAndButtonsPaintInTheirLayers) {
+    std::vector<std::string_view> names;
+    for (const forms::Control* control : form_.PaintOrder()) {
+        names.push_back(control->Name());
+    }
+    EXPECT_EQ(names, (std::vector<std::string_view>{"Rule", "Page", "Cancel", "Next", "Back"}));
+    EXPECT_EQ(form_.HitTest(300, 280), "Wizard");  // the line lets the mouse through
+}
+
+}  // namespace

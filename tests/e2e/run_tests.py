@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""End-to-end tests of Setup.exe: the real program under Wine at 1024 x 768, driven by the
-pointer and read back through the probe and screenshots.
+"""End-to-end tests of Setup.exe and of the forms layer's push buttons: the real programs
+under Wine at 1024 x 768, driven by pointer and keyboard and read back through the probe
+and screenshots.
 
-    test_splash.py --build build --work build/e2e [test names...]
+    run_tests.py --build build --work build/e2e [test names...]
 """
 
 import argparse
@@ -217,6 +218,42 @@ def splash_looks_as_designed(lab):
     expect_all(shot, "around the ellipse", WHITE, [(436, 423), (436, 457), (375, 440),
                                                    (497, 440)])
     expect_all(shot, "the ellipse's sides", YELLOW, [(377, 440), (495, 440)])
+
+
+@test
+def push_buttons_follow_tab_order_access_keys_and_enter(lab):
+    sampler = lab.options.build / "win32" / "tests" / "e2e" / "form_sampler.exe"
+    process = lab.wine.start(sampler, sampler.parent, "sampler")
+    window = lab.wine.wait_for("the sampler", cls="VarnokForm")
+    left, top = window.left + 1, window.top + 1  # inside the one-pixel frame
+
+    def expect_box(text):
+        box = lab.wine.wait_for(f"the box {text}", title="Sampler", cls="#32770")
+        assert text in box.texts.split(" | "), box.texts
+        assert lab.wine.press_ok("Sampler")
+        poll("the box to close", lambda: not lab.wine.visible(title="Sampler", cls="#32770"), 10)
+
+    shot = lab.display.screenshot("sampler")
+    # The rule: both ends drawn, black through the mask pen; the label lies over its start.
+    black = (0, 0, 0)
+    assert shot.pixel(left + 456, top + 280) == black
+    assert shot.pixel(left + 121, top + 280) == black
+    assert shot.pixel(left + 457, top + 280) != black
+    assert shot.pixel(left + 120, top + 280) != black
+    assert shot.pixel(left + 300, top + 281) != black
+
+    lab.display.xdotool("key", "alt+b")         # Back is disabled: nothing
+    lab.display.xdotool("key", "Escape")        # no cancel button: nothing
+    lab.display.xdotool("key", "Tab")           # Cancel -> Next
+    lab.display.xdotool("key", "Return")        # presses Next, which enables Back
+    expect_box("Next")
+    lab.display.xdotool("key", "alt+b")
+    expect_box("Back")
+    lab.display.xdotool("key", "space")         # Back kept the focus
+    expect_box("Back")
+    assert process.poll() is None
+    lab.display.click(left + 376 + 40, top + 296 + 12)
+    assert process.wait(20) == 0
 
 
 def expect_refused_clip(lab, clip, reason):
