@@ -107,9 +107,13 @@ def splash_reveals_continue_and_reports_a_missing_tourlet(lab):
     assert (window.left, window.top) == (192, 144), window
     assert (window.right - window.left, window.bottom - window.top) == (634, 461), window
     assert (window.client_width, window.client_height) == (632, 459), window
-    if time.monotonic() - seen < 1.5:
+    # The window was found within one probe run (under a second) of its showing; only while
+    # that leaves a clear margin to 2.5 s can the early checks be sure they are early.
+    if time.monotonic() - seen < 0.8:
         assert lab.count(DARK_BLUE, LABEL, first) == 0, "Continue shows before 2.5 s"
-    lab.display.click(*on_screen(*ON_LABEL))  # on the place of the hidden label
+        lab.display.click(*on_screen(*ON_LABEL))  # on the place of the hidden label
+    else:
+        print("  (too slow to click before 2.5 s: the early click is left out)")
 
     lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
     assert setup.poll() is None, "an early click ended Setup"
@@ -124,6 +128,10 @@ def splash_reveals_continue_and_reports_a_missing_tourlet(lab):
     lab.wait_for_pixels("the highlight", YELLOW, MARGIN_ABOVE, present=True)
     lab.display.screenshot("3-highlight")
     lab.display.move(*on_screen(*ON_BACKGROUND))
+    lab.wait_for_pixels("the highlight to go", YELLOW, MARGIN_ABOVE, present=False)
+    lab.display.move(*on_screen(*ON_LABEL))
+    lab.wait_for_pixels("the highlight", YELLOW, MARGIN_ABOVE, present=True)
+    lab.display.move(*on_screen(ON_LABEL[0], MARGIN_ABOVE[1] + 2))  # the ellipse's own margin
     lab.wait_for_pixels("the highlight to go", YELLOW, MARGIN_ABOVE, present=False)
     for elsewhere in (ON_CLIP, ON_PANEL):
         lab.display.move(*on_screen(*ON_LABEL))
