@@ -82,6 +82,11 @@ class Screenshot:
         at = (y * SCREEN_WIDTH + x) * 3
         return tuple(self.rgb[at:at + 3])
 
+    def region(self, left, top, right, bottom):
+        """The pixels of [left, right) x [top, bottom), row after row."""
+        return b"".join(self.rgb[(y * SCREEN_WIDTH + left) * 3:(y * SCREEN_WIDTH + right) * 3]
+                        for y in range(top, bottom))
+
     def count(self, colour, left, top, right, bottom):
         """Pixels of exactly `colour` in [left, right) x [top, bottom)."""
         hits = 0
