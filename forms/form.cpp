@@ -203,19 +203,31 @@ void Form::FocusFirst() {
 }
 
 void Form::MoveFocus(bool backwards) {
+    const std::string_view focused = host_.FocusedChild();
+    if (focused.empty()) {
+        FocusFirst();
+    } else {
+        FocusNextAfter((*this)[focused].Design().tabIndex, backwards);
+    }
+}
+
+// The control that can hold the focus next after (or before) a tab index, wrapping round.
+void Form::FocusNextAfter(int tabIndex, bool backwards) {
     const std::vector<Control*> order = TabOrder();
     if (order.empty()) {
         return;
     }
-    const std::string_view focused = host_.FocusedChild();
-    const auto at = std::find_if(order.begin(), order.end(),
-                                 [&](const Control* c) { return c->Name() == focused; });
-    size_t next = 0;
-    if (at != order.end()) {
-        const auto index = static_cast<size_t>(at - order.begin());
-        next = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+    if (backwards) {
+        const auto before = std::find_if(order.rbegin(), order.rend(), [&](const Control* c) {
+            return c->Design().tabIndex < tabIndex;
+        });
+        host_.FocusChild(before != order.rend() ? **before : *order.back());
+    } else {
+        const auto after = std::find_if(order.begin(), order.end(), [&](const Control* c) {
+            return c->Design().tabIndex > tabIndex;
+        });
+        host_.FocusChild(after != order.end() ? **after : *order.front());
     }
-    host_.FocusChild(*order[next]);
 }
 
 bool Form::KeyPressed(Key key, bool shift) {
@@ -261,17 +273,8 @@ void Form::Changed(const Control& control) {
     }
     const bool losesFocus = !control.CanHoldFocus() && host_.FocusedChild() == control.Name();
     host_.UpdateChild(control);
-    if (!losesFocus) {
-        return;
-    }
-    const std::vector<Control*> order = TabOrder();
-    const auto after = std::find_if(order.begin(), order.end(), [&](const Control* c) {
-        return c->Design().tabIndex > control.Design().tabIndex;
-    });
-    if (after != order.end()) {
-        host_.FocusChild(**after);
-    } else if (!order.empty()) {
-        host_.FocusChild(*order.front());
+    if (losesFocus) {
+        FocusNextAfter(control.Design().tabIndex, false);
     }
 }
 

@@ -105,6 +105,7 @@ class Form {
     int TimerIdOf(const Control& control) const;
     std::vector<Control*> TabOrder() const;
     void MoveFocus(bool backwards);
+    void FocusNextAfter(int tabIndex, bool backwards);
 
     const FormDesign& design_;
     FormHost& host_;

@@ -130,7 +130,6 @@ class Wine:
         self.logs.mkdir(parents=True, exist_ok=True)
         self.started = []
         self.probe_exe = None
-        self.runs = 0
 
     def env(self):
         env = dict(os.environ)
@@ -147,7 +146,6 @@ class Wine:
         return process
 
     def run(self, args, name, seconds=60, cwd=None):
-        self.runs += 1
         with open(self.logs / f"{name}.log", "ab") as log:
             return subprocess.run(args, env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
                                   stderr=subprocess.STDOUT, timeout=seconds, cwd=cwd).returncode
