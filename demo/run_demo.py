@@ -13,22 +13,28 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "e2e"))
 
-from winelab import Display, Wine, XServer, make_prefix, poll  # noqa: E402
+from winelab import (BUILD_OF, Display, Wine, XServer, detect_machine, make_prefix,  # noqa: E402
+                     poll, runnable_cd)
 
-CD = HERE.parent / "build" / "cd"
+ROOT = HERE.parent
 OUT = HERE.parent / "build" / "demo"
 CLIENT_LEFT, CLIENT_TOP = 193, 145
 CONTINUE = (CLIENT_LEFT + 436, CLIENT_TOP + 440)
 
 
-def interactive(display):
-    wine = Wine(OUT / "prefix-desktop", display, OUT / "logs")
+def probe_for(arch):
+    return ROOT / "build" / BUILD_OF[arch] / "tests" / "e2e" / "probe.exe"
+
+
+def interactive(display, machine, cd, arch):
+    # A prefix of the other kind of loader cannot be reused.
+    wine = Wine(OUT / f"prefix-desktop-{machine.i386}", display, OUT / "logs", machine)
     if not (wine.prefix / "system.reg").exists():
         print("Preparing a Wine prefix for the demo (once)...", flush=True)
-        make_prefix(wine.prefix, display, OUT / "logs", managed=True)
-    print(f"Starting {CD / 'Setup.exe'}; the demo ends with the chain.", flush=True)
-    wine.probe_exe = HERE.parent / "build" / "win32" / "tests" / "e2e" / "probe.exe"
-    setup = wine.start(CD / "Setup.exe", CD, "setup")
+        make_prefix(wine.prefix, display, OUT / "logs", machine, managed=True)
+    print(f"Starting {cd / 'Setup.exe'}; the demo ends with the chain.", flush=True)
+    wine.probe_exe = probe_for(arch)
+    setup = wine.start(cd / "Setup.exe", cd, "setup")
     setup.wait()
     # Setup has handed over to the next program, or ended: the demo lasts while any window
     # of the chain (Tourlet, the installer's stand-in, a message box) is still open.
@@ -36,10 +42,10 @@ def interactive(display):
     return 0
 
 
-def headless():
+def headless(machine, cd, arch):
     xserver = XServer(OUT)
-    wine = Wine(OUT / "prefix", xserver.display, OUT / "logs")
-    wine.probe_exe = HERE.parent / "build" / "win32" / "tests" / "e2e" / "probe.exe"
+    wine = Wine(OUT / "prefix", xserver.display, OUT / "logs", machine)
+    wine.probe_exe = probe_for(arch)
     screen = Display(xserver.display, OUT)
     shots = []
 
@@ -50,8 +56,8 @@ def headless():
 
     try:
         print("No display: running the demo CD in a private X server.", flush=True)
-        make_prefix(wine.prefix, xserver.display, OUT / "logs")
-        setup = wine.start(CD / "Setup.exe", CD, "setup")
+        make_prefix(wine.prefix, xserver.display, OUT / "logs", machine)
+        setup = wine.start(cd / "Setup.exe", cd, "setup")
         wine.wait_for("the splash window", cls="VarnokForm")
         shot("1-splash")
         poll("Continue", lambda: screen.screenshot().count((0, 0, 0xC0), *CONTINUE,
@@ -63,7 +69,7 @@ def headless():
              == (0xFF, 0xFF, 0), 10)
         shot("3-highlight")
         screen.click(*CONTINUE)
-        if (CD / "Tourlet.exe").exists():
+        if (cd / "Tourlet.exe").exists():
             wine.wait_for("Tourlet", cls="VarnokForm", seconds=20)
             shot("4-tourlet")
         else:
@@ -84,12 +90,14 @@ def headless():
 
 
 def main():
-    if not (CD / "Setup.exe").exists():
-        print(f"{CD} is not staged: run make demo", file=sys.stderr)
+    if not (ROOT / "build" / "cd" / "Setup.exe").exists():
+        print("build/cd is not staged: run make demo", file=sys.stderr)
         return 2
     OUT.mkdir(parents=True, exist_ok=True)
+    machine = detect_machine()
+    cd, arch = runnable_cd(ROOT, machine)
     display = os.environ.get("DISPLAY", "")
-    return interactive(display) if display else headless()
+    return interactive(display, machine, cd, arch) if display else headless(machine, cd, arch)
 
 
 if __name__ == "__main__":

@@ -291,12 +291,19 @@ void Form::End() {
     host_.EndProgram();
 }
 
+// A shown shape takes no mouse input of its own, yet hands the point to the window's
+// background rather than to whatever lies beneath it.
 std::string_view Form::HitTest(int x, int y) const {
     const auto hit = [&](bool windowed) -> const Control* {
         for (const auto& control : controls_) {
-            if (control->Windowed() == windowed && control->TakesMouse() &&
-                control->Design().rect.Contains(x, y)) {
+            if (control->Windowed() != windowed || !control->Design().rect.Contains(x, y)) {
+                continue;
+            }
+            if (control->TakesMouse()) {
                 return control.get();
+            }
+            if (control->Design().kind == Kind::Shape && control->Visible()) {
+                return nullptr;
             }
         }
         return nullptr;

@@ -38,7 +38,7 @@ class Control {
     bool CanHoldFocus() const;
     // The letter after a single ampersand in the caption, upper case; 0 when there is none.
     wchar_t AccessKey() const;
-    // Shapes and lines let the mouse through to the window; hidden controls too.
+    // Shapes, lines and hidden controls take no mouse input.
     bool TakesMouse() const;
 
   private:

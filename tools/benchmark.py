@@ -18,7 +18,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from winelab import Wine, XServer, make_prefix, poll  # noqa: E402
+from winelab import (BUILD_OF, Wine, XServer, detect_machine, make_prefix, poll,  # noqa: E402
+                     runnable_cd)
 
 GOAL = 1.10
 # Wine goes on tidying up after a program has ended; the next start waits until it is quiet.
@@ -111,19 +112,20 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=21)
     options = parser.parse_args()
-    cd = ROOT / "build" / "cd"
-    empty = ROOT / "build" / "win32" / "tools" / "bench" / "emptywin.exe"
+    machine = detect_machine()
+    cd, arch = runnable_cd(ROOT, machine)
+    programs = ROOT / "build" / BUILD_OF[arch]
     work = ROOT / "build" / "bench"
     work.mkdir(parents=True, exist_ok=True)
-    staged_empty = cd.parent / "bench" / "emptywin.exe"
-    staged_empty.write_bytes(empty.read_bytes())
+    staged_empty = work / "emptywin.exe"
+    staged_empty.write_bytes((programs / "tools" / "bench" / "emptywin.exe").read_bytes())
 
     xserver = XServer(work)
-    wine = Wine(work / "prefix", xserver.display, work / "logs")
-    wine.probe_exe = ROOT / "build" / "win32" / "tests" / "e2e" / "probe.exe"
+    wine = Wine(work / "prefix", xserver.display, work / "logs", machine)
+    wine.probe_exe = programs / "tests" / "e2e" / "probe.exe"
     watcher = None
     try:
-        make_prefix(wine.prefix, xserver.display, work / "logs")
+        make_prefix(wine.prefix, xserver.display, work / "logs", machine)
         watcher = MapWatcher(xserver.display)
         # Wine ends its system processes with the last program of the prefix and starts them
         # again with the next one; a program kept open makes every start a warm one.
@@ -144,7 +146,8 @@ def main():
     setup_median = statistics.median(setup_times)
     empty_median = statistics.median(empty_times)
     ratio = statistics.median(s / e for s, e in zip(setup_times, empty_times))
-    print(f"Start to window under Wine, median (fastest to slowest) of {options.runs} runs:")
+    print(f"Start to window under Wine, {arch} programs, median (fastest to slowest) of "
+          f"{options.runs} runs:")
     print(f"  Setup.exe     {setup_median * 1000:7.0f} ms "
           f"({min(setup_times) * 1000:.0f} to {max(setup_times) * 1000:.0f})")
     print(f"  empty window  {empty_median * 1000:7.0f} ms "

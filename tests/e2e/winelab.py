@@ -33,8 +33,86 @@ UNMANAGED = r"""
 """
 
 
+LOADER_32 = "/usr/lib/wine/wine"
+LOADER_64 = "/usr/lib/wine/wine64"
+BINFMT = Path("/proc/sys/fs/binfmt_misc")
+# Folders of the Windows builds, by the architecture of their programs.
+BUILD_OF = {"i686": "win32", "x86_64": "win64"}
+
+
 class Timeout(AssertionError):
     pass
+
+
+def i386_emulators():
+    """Enabled binfmt_misc entries that hand i386 Linux programs to an emulator."""
+    found = []
+    if not (BINFMT / "status").exists():
+        return found
+    for entry in BINFMT.iterdir():
+        if entry.name in ("register", "status"):
+            continue
+        try:
+            fields = dict(line.split(" ", 1) for line in entry.read_text().splitlines()[1:]
+                          if " " in line)
+            enabled = entry.read_text().startswith("enabled")
+        except OSError:
+            continue
+        magic = fields.get("magic", "")
+        # An ELF header of 32 bits, little-endian, machine 3 (i386).
+        if enabled and magic.startswith("7f454c4601") and magic[36:40] == "0300":
+            found.append(entry.name)
+    return found
+
+
+def loader_runs(loader):
+    try:
+        return subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=120).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+
+
+@dataclass
+class WineMachine:
+    """What this machine runs, decided once: the loader every Wine command goes through, the
+    architectures whose programs the tests run, and why any is left out."""
+    loader: str
+    arches: list
+    left_out: dict
+    i386: str  # "native", "emulated" or "none"
+
+    def command(self, args):
+        return [self.loader, *map(str, args)]
+
+    def env(self):
+        if self.loader == LOADER_64:
+            return {"WINELOADER": LOADER_64, "WINEARCH": "win64"}
+        return {}
+
+    def describe(self):
+        lines = [f"{arch}: runs" for arch in self.arches]
+        return lines + [f"{arch}: not run - {why}" for arch, why in self.left_out.items()]
+
+
+def detect_machine():
+    """Native 32-bit programs, 32-bit through an emulator, or 64-bit alone. Through an
+    emulator every start takes most of a minute, so only make check-shipped runs i686 there.
+    VARNOK_NO_IA32=1 treats the kernel as one that runs no 32-bit program, to try that path."""
+    emulators = i386_emulators()
+    runs32 = loader_runs(LOADER_32) if Path(LOADER_32).exists() else False
+    if os.environ.get("VARNOK_NO_IA32") == "1" and not emulators:
+        runs32 = False
+    if runs32 and not emulators:
+        return WineMachine(LOADER_32, ["i686", "x86_64"], {}, "native")
+    if runs32:
+        why = ("32-bit programs run here only through an emulator "
+               f"(binfmt_misc: {', '.join(emulators)}); make check-shipped runs them")
+        return WineMachine(LOADER_64, ["x86_64"], {"i686": why}, "emulated")
+    why = ("this kernel cannot run 32-bit programs (ia32 emulation off); "
+           "make check-shipped runs them through emulation")
+    return WineMachine(LOADER_64, ["x86_64"], {"i686": why}, "none")
 
 
 def poll(what, check, seconds, interval=0.1):
@@ -121,13 +199,14 @@ class XServer:
 
 
 class Wine:
-    """A Wine prefix of its own on a shared X server."""
+    """A Wine prefix of its own on a shared X server, run through the machine's loader."""
 
-    def __init__(self, prefix, display, logs):
+    def __init__(self, prefix, display, logs, machine):
         self.prefix = Path(prefix)
         self.display = display
         self.logs = Path(logs)
         self.logs.mkdir(parents=True, exist_ok=True)
+        self.machine = machine
         self.started = []
         self.probe_exe = None
 
@@ -135,11 +214,14 @@ class Wine:
         env = dict(os.environ)
         env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        env.update(self.machine.env())
         return env
 
-    def start(self, exe, cwd, name):
+    def start(self, exe, cwd, name, loader=None):
+        """Starts a program; `loader` overrides the machine's, for i686 through emulation."""
         log = open(self.logs / f"{name}.log", "wb")
-        process = subprocess.Popen(["wine", str(exe)], cwd=str(cwd), env=self.env(),
+        command = [loader, str(exe)] if loader else self.machine.command([exe])
+        process = subprocess.Popen(command, cwd=str(cwd), env=self.env(),
                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         process.log_file = log
         self.started.append(process)
@@ -157,7 +239,8 @@ class Wine:
     def windows(self):
         listing = self.logs / "windows.txt"
         listing.unlink(missing_ok=True)
-        self.run(["wine", str(self.probe_exe), "list", self.windows_path(listing)], "probe", 30)
+        self.run(self.machine.command([self.probe_exe, "list", self.windows_path(listing)]),
+                 "probe", 30)
         if not listing.exists():
             return []
         return [Window.parse(line) for line in listing.read_text("utf-8").splitlines() if line]
@@ -170,10 +253,10 @@ class Wine:
         return poll(what, lambda: self.visible(**match), seconds, 0.05)[0]
 
     def press_ok(self, title):
-        return self.run(["wine", str(self.probe_exe), "ok", title], "probe", 30) == 0
+        return self.run(self.machine.command([self.probe_exe, "ok", title]), "probe", 30) == 0
 
     def close(self, cls):
-        return self.run(["wine", str(self.probe_exe), "close", cls], "probe", 30) == 0
+        return self.run(self.machine.command([self.probe_exe, "close", cls]), "probe", 30) == 0
 
     def stop(self):
         """Ends this prefix's Wine server, which ends the programs this test started in it."""
@@ -228,15 +311,15 @@ class Display:
         return path
 
 
-def make_prefix(template, display, logs, managed=False):
+def make_prefix(template, display, logs, machine, managed=False):
     """Boots a Wine prefix at 96 dots per inch, without crash dialogs."""
     shutil.rmtree(template, ignore_errors=True)
     template.mkdir(parents=True)
-    wine = Wine(template, display, logs)
-    wine.run(["wineboot", "-i"], "wineboot", 300)
+    wine = Wine(template, display, logs, machine)
+    wine.run(machine.command(["wineboot", "-i"]), "wineboot", 600)
     registry = logs / "settings.reg"
     registry.write_text(REGISTRY + ("" if managed else UNMANAGED))
-    wine.run(["wine", "regedit", "/S", str(registry)], "regedit", 120)
+    wine.run(machine.command(["regedit", "/S", registry]), "regedit", 120)
     wine.run(["wineserver", "-w"], "wineserver", 120)
 
 
@@ -247,3 +330,17 @@ def copy_prefix(template, prefix):
     for path in [*prefix.glob("*.reg"), *prefix.glob("drive_c/windows/*.ini")]:
         path.unlink()
         shutil.copy2(template / path.relative_to(prefix), path)
+
+
+def runnable_cd(root, machine):
+    """The demo CD folder whose programs this machine runs, and their architecture: build/cd
+    (i686, what ships) where 32-bit programs run natively, else a twin staged from the
+    x86_64 build."""
+    if "i686" in machine.arches:
+        return root / "build" / "cd", "i686"
+    cd = root / "build" / "cd-x86_64"
+    subprocess.run([str(root / "tools" / "stage-cd.sh"), str(root / "build" / "win64"),
+                    str(root / "build" / "host"), str(cd)], check=True, stdin=subprocess.DEVNULL)
+    print(f"i686 cannot run here ({machine.left_out['i686'].split(';')[0]}): "
+          f"using the x86_64 programs of {cd}", flush=True)
+    return cd, "x86_64"

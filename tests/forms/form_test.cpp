@@ -21,7 +21,7 @@ const forms::FormDesign kDesign{
         {.name = "Tick", .kind = Kind::Timer, .intervalMs = 500},
         {.name = "Still", .kind = Kind::Timer, .enabled = false, .intervalMs = 100},
         {.name = "Movie", .kind = Kind::Animation, .rect = {100, 0, 50, 50}},
-        {.name = "Patch", .kind = Kind::Shape, .rect = {0, 60, 40, 10}},
+        {.name = "Patch", .kind = Kind::Shape, .rect = {0, 55, 40, 10}},
         {.name = "Picture", .kind = Kind::Image, .rect = {0, 0, 60, 60}},
         {.name = "Caption", .kind = Kind::Label, .rect = {40, 40, 30, 10}},
         {.name = "Ring", .kind = Kind::Shape, .rect = {120, 40, 50, 30}, .visible = false},
@@ -43,11 +43,11 @@ class FormEvents : public testing::Test {
     forms::Form form_;
 };
 
-TEST_F(FormEvents, ShapesAndHiddenControlsLetTheMouseThrough) {
-    form_.MouseMoved(10, 65);   // the shape "Patch": the window's background
+TEST_F(FormEvents, ShapesCountAsBackgroundAndHiddenControlsLetTheMouseThrough) {
+    form_.MouseMoved(10, 57);   // the shape "Patch" over the picture: the window's background
     form_.MouseMoved(150, 50);  // the hidden shape "Ring"
     form_["Ring"].SetVisible(true);
-    form_.MouseMoved(150, 50);  // a shown shape lets it through too
+    form_.MouseMoved(150, 50);  // a shown shape over nothing: the background too
     form_.MouseMoved(10, 10);   // the picture, under the hidden text box
     form_.MouseMoved(45, 45);   // the label over the picture? no: the picture is in front
     form_.MouseMoved(65, 45);   // the label alone
