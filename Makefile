@@ -4,7 +4,7 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build cd check demo bench fuzz pictures format format-check clean
+.PHONY: all setup build cd check check-shipped demo bench fuzz pictures format format-check clean
 
 all: build
 
@@ -26,6 +26,10 @@ cd: build
 check: cd format-check
 	ctest --preset host -j $(JOBS)
 	python3 tests/e2e/run_tests.py --build build --work build/e2e
+
+# The shipped i686 programs where the kernel runs no 32-bit program: through qemu, slowly.
+check-shipped: cd
+	python3 tests/e2e/check_shipped.py --build build --work build/shipped
 
 # Setup.exe from the staged CD under Wine: on your display, or headless with screenshots.
 demo: cd

@@ -47,7 +47,7 @@ struct Point {
 };
 
 struct FontDesign {
-    std::wstring_view face{};
+    std::wstring_view face = L"MS Sans Serif";
     int points = 8;
     int weight = 400;
 };
@@ -91,6 +91,7 @@ struct FormDesign {
     Colour backColour = kButtonFace;
     Colour foreColour = kButtonText;
     int icon = 0;
+    FontDesign font{};  // every control that sets none, and text written on the window
     // Design order: among windowless controls, front to back.
     std::vector<ControlDesign> controls{};
 };

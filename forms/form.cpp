@@ -123,7 +123,19 @@ void Form::Fire(std::string_view target, Event event) {
         return;  // after the end no event reaches a handler
     }
     const auto found = handlers_.find({std::string(target), event});
-    if (found != handlers_.end()) {
+    if (found == handlers_.end()) {
+        return;
+    }
+    // Each click is handled to its end before the next: a second click that a message box
+    // or a program start lets through meanwhile is dropped, so a double click starts once.
+    if (event == Event::Click) {
+        if (inClick_) {
+            return;
+        }
+        inClick_ = true;
+        found->second();
+        inClick_ = false;
+    } else {
         found->second();
     }
 }
@@ -178,8 +190,12 @@ void Form::TimerFired(int id) {
     }
 }
 
+// A disabled or hidden button takes no click, whoever sends it.
 void Form::ControlClicked(std::string_view name) {
-    Fire(name, Event::Click);
+    const Control& control = (*this)[name];
+    if (control.Enabled() && control.Visible()) {
+        Fire(name, Event::Click);
+    }
 }
 
 std::vector<Control*> Form::TabOrder() const {

@@ -113,6 +113,7 @@ class Form {
     std::map<std::string_view, std::unique_ptr<Animation>> animations_;
     std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::string_view pressedOn_;
+    bool inClick_ = false;
     bool ended_ = false;
 };
 

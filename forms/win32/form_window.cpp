@@ -2,7 +2,10 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
+
+#include "text_layout.h"
 
 namespace forms::win32 {
 namespace {
@@ -78,7 +81,8 @@ int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
     return 0;
 }
 
-// Metric-compatible stand-ins for faces a fresh system may lack, so text still fits its box.
+// Stand-ins for faces a fresh system may lack, of the same metrics or near them, so text
+// still fits its box. Empty: none is there, and the font mapper picks a sans-serif face.
 std::wstring AvailableFace(HDC dc, std::wstring_view face) {
     const auto exists = [dc](std::wstring_view name) {
         LOGFONTW wanted{};
@@ -88,10 +92,15 @@ std::wstring AvailableFace(HDC dc, std::wstring_view face) {
         EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
         return found;
     };
-    if (face == L"Arial" && !exists(face) && exists(L"Liberation Sans")) {
-        return L"Liberation Sans";
+    if (exists(face)) {
+        return std::wstring(face);
     }
-    return std::wstring(face);
+    for (const std::wstring_view standIn : {L"Microsoft Sans Serif", L"Liberation Sans"}) {
+        if (standIn != face && exists(standIn)) {
+            return std::wstring(standIn);
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -124,8 +133,7 @@ void FormWindow::CreateButtons() {
                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                       it->rect.left, it->rect.top, it->rect.width, it->rect.height,
                                       window_, nullptr, instance_, nullptr);
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                     FALSE);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*it)), FALSE);
         buttons_[it->name] = button;
         UpdateChild(form_[it->name]);
     }
@@ -222,6 +230,9 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             OnCommand(wParam, lParam);
             return 0;
+        case WM_SYSCOLORCHANGE:
+            InvalidateRect(window_, nullptr, FALSE);  // scheme colours are read at paint time
+            break;
         case WM_ACTIVATE:
             if (OnActivate(wParam)) {
                 return 0;
@@ -350,9 +361,27 @@ void FormWindow::PaintLabel(HDC dc, const Control& label) {
     const Selection font(dc, FontFor(design));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, ColourRef(design.foreColour));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = std::max(1, static_cast<int>(metrics.tmHeight));
+    // Whole lines only; a box lower than one line still shows the top of its first.
+    const int maxLines = std::max(1, design.rect.height / lineHeight);
+    const auto measure = [dc](std::wstring_view text) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
     const UINT align = design.alignment == Alignment::Centre ? DT_CENTER : DT_LEFT;
-    DrawTextW(dc, label.Text().c_str(), static_cast<int>(label.Text().size()), &box,
-              align | DT_WORDBREAK | DT_EXPANDTABS);
+    RECT line{box.left, box.top, box.right, box.top + lineHeight};
+    for (const std::wstring& text :
+         DisplayLines(label.Text(), design.rect.width, maxLines, measure)) {
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
+                  align | DT_SINGLELINE | DT_NOCLIP);
+        OffsetRect(&line, 0, lineHeight);
+    }
+    RestoreDC(dc, saved);
 }
 
 // A picture at its own size from the program's resources; the client edge clips it.
@@ -414,17 +443,18 @@ void FormWindow::PaintLine(HDC dc, const ControlDesign& design) {
 }
 
 HFONT FormWindow::FontFor(const ControlDesign& design) {
-    if (!design.font) {
-        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    }
-    OwnedFont& font = fonts_[&design];
+    return FontOf(design.font ? *design.font : form_.Design().font);
+}
+
+HFONT FormWindow::FontOf(const FontDesign& wanted) {
+    OwnedFont& font = fonts_[&wanted];
     if (!font) {
         const WindowDc screen(window_);
-        const int height = -MulDiv(design.font->points, GetDeviceCaps(screen.Dc(), LOGPIXELSY), 72);
-        const std::wstring face = AvailableFace(screen.Dc(), design.font->face);
-        font.reset(CreateFontW(height, 0, 0, 0, design.font->weight, FALSE, FALSE, FALSE,
-                               ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+        const int height = -MulDiv(wanted.points, GetDeviceCaps(screen.Dc(), LOGPIXELSY), 72);
+        const std::wstring face = AvailableFace(screen.Dc(), wanted.face);
+        font.reset(CreateFontW(height, 0, 0, 0, wanted.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_SWISS, face.c_str()));
     }
     return font.get();
 }
@@ -445,7 +475,7 @@ void FormWindow::HideWindow() {
 // Straight onto the screen, in the window's font and colour; a later repaint may cover it.
 void FormWindow::PrintText(const std::wstring& text) {
     const WindowDc dc(window_);
-    const Selection font(dc.Dc(), GetStockObject(DEFAULT_GUI_FONT));
+    const Selection font(dc.Dc(), FontOf(form_.Design().font));
     SetBkMode(dc.Dc(), TRANSPARENT);
     SetTextColor(dc.Dc(), ColourRef(form_.Design().foreColour));
     TextOutW(dc.Dc(), 0, 0, text.c_str(), static_cast<int>(text.size()));

@@ -66,6 +66,7 @@ class FormWindow : public FormHost {
     void PaintAnimation(HDC dc, const Control& control);
     void PaintLine(HDC dc, const ControlDesign& design);
     HFONT FontFor(const ControlDesign& design);
+    HFONT FontOf(const FontDesign& font);
 
     HINSTANCE instance_;
     Form form_;
@@ -73,7 +74,7 @@ class FormWindow : public FormHost {
     std::string creationError_;
     std::map<std::string_view, HWND> buttons_;
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
-    std::map<const ControlDesign*, OwnedFont> fonts_;
+    std::map<const FontDesign*, OwnedFont> fonts_;
     std::map<int, OwnedBitmap> pictures_;
 };
 

@@ -36,6 +36,7 @@ UNMANAGED = r"""
 LOADER_32 = "/usr/lib/wine/wine"
 LOADER_64 = "/usr/lib/wine/wine64"
 BINFMT = Path("/proc/sys/fs/binfmt_misc")
+WINE_FONTS = Path("/usr/share/wine/fonts")
 # Folders of the Windows builds, by the architecture of their programs.
 BUILD_OF = {"i686": "win32", "x86_64": "win64"}
 
@@ -317,6 +318,12 @@ def make_prefix(template, display, logs, machine, managed=False):
     template.mkdir(parents=True)
     wine = Wine(template, display, logs, machine)
     wine.run(machine.command(["wineboot", "-i"]), "wineboot", 600)
+    # Debian's Wine leaves its own faces (MS Sans Serif, Tahoma...) out of a new prefix; in the
+    # system's font folder they are there as on Windows.
+    fonts = template / "drive_c" / "windows" / "Fonts"
+    fonts.mkdir(parents=True, exist_ok=True)
+    for face in WINE_FONTS.glob("*"):
+        shutil.copy(face, fonts / face.name)
     registry = logs / "settings.reg"
     registry.write_text(REGISTRY + ("" if managed else UNMANAGED))
     wine.run(machine.command(["regedit", "/S", registry]), "regedit", 120)

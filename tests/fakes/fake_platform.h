@@ -2,6 +2,7 @@
 // them, in one shared log, so tests can check the order of visible steps.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -73,12 +74,16 @@ class FakeSystem : public launcher::System {
     launcher::ScreenSize PrimaryScreen() override { return screen; }
     bool StartProgram(const std::wstring& path) override {
         log_.push_back("start " + Narrow(path));
+        if (duringStart) {
+            duringStart();  // what the start lets through, such as a second click
+        }
         return startSucceeds;
     }
 
     std::optional<std::wstring> currentDirectory = L"D:\\";
     launcher::ScreenSize screen{1024, 768};
     bool startSucceeds = true;
+    std::function<void()> duringStart;
 
   private:
     std::vector<std::string>& log_;

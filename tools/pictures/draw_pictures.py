@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""Draws the splash window's banner and side panel and the programs' window icon from code.
+"""Draws the splash window's banner and side panel, the wizard's side picture and the
+programs' window icon from code.
 
     draw_pictures.py <repository root>
 
 Needs Debian's python3-pil and fonts-liberation. The outputs are committed; the build only
-reads them: setup/res/banner.bmp, setup/res/side_panel.bmp (24-bit), common/res/varnok.ico.
+reads them: setup/res/banner.bmp, setup/res/side_panel.bmp (24-bit),
+tourlet/res/side_picture.bmp (8-bit, palette), common/res/varnok.ico.
 """
 
 import struct
@@ -155,12 +157,58 @@ def icon_file(pixels):
     return directory + image
 
 
+TEAL, MAROON = 6, 1
+
+# On teal: an emblem of four white quarter discs parted by a black cross in the upper third,
+# and a desktop computer (monitor, system unit, keyboard) in the lower half. Drawn in order.
+SIDE_SHAPES = [
+    ("disc", (30, 12, 90, 72), WH),     # the emblem's disc
+    ("rect", (29, 40, 91, 44), K),      # the cross, across
+    ("rect", (58, 11, 62, 73), K),      # the cross, down
+    ("rect", (24, 128, 96, 188), K),    # monitor outline
+    ("rect", (25, 129, 95, 187), LGREY),
+    ("rect", (31, 135, 89, 177), K),    # screen bezel
+    ("rect", (32, 136, 88, 176), DGREY),
+    ("rect", (36, 140, 50, 141), WH),   # a glint on the screen
+    ("rect", (36, 142, 37, 150), WH),
+    ("rect", (84, 181, 88, 183), DGREY),  # monitor buttons
+    ("rect", (52, 189, 68, 195), K),    # stand
+    ("rect", (53, 189, 67, 194), DGREY),
+    ("rect", (14, 196, 106, 220), K),   # system unit outline
+    ("rect", (15, 197, 105, 219), WH),
+    ("rect", (70, 202, 98, 203), K),    # drive slots
+    ("rect", (70, 208, 98, 209), DGREY),
+    ("rect", (22, 212, 24, 214), RD),   # power light
+    ("rect", (30, 212, 42, 213), MAROON),  # maker's badge
+    ("rect", (8, 226, 112, 240), K),    # keyboard outline
+    ("rect", (9, 227, 111, 239), LGREY),
+    *[("rect", (x, y, x + 1, y + 1), DGREY) for y in (229, 232) for x in range(12, 108, 4)],
+    ("rect", (40, 236, 80, 237), DGREY),  # space bar
+]
+
+
+def side_picture_file():
+    """120 x 246, 8 bits per pixel, 256-entry palette, bottom-up, uncompressed: 30598 bytes."""
+    width, height = 120, 246
+    image = Image.new("P", (width, height), TEAL)
+    draw = ImageDraw.Draw(image)
+    for kind, box, colour in SIDE_SHAPES:
+        (draw.ellipse if kind == "disc" else draw.rectangle)(box, fill=colour)
+    pixels = image.tobytes()
+    rows = b"".join(pixels[y * width:(y + 1) * width] for y in reversed(range(height)))
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE) + bytes(4 * (256 - 16))
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(rows), 3937, 3937, 256, 0)
+    return struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset) + info + palette + rows
+
+
 def main():
     root = Path(sys.argv[1])
-    (root / "setup" / "res").mkdir(parents=True, exist_ok=True)
-    (root / "common" / "res").mkdir(parents=True, exist_ok=True)
+    for folder in ("setup/res", "common/res", "tourlet/res"):
+        (root / folder).mkdir(parents=True, exist_ok=True)
     banner().save(root / "setup" / "res" / "banner.bmp")
     side_panel().save(root / "setup" / "res" / "side_panel.bmp")
+    (root / "tourlet" / "res" / "side_picture.bmp").write_bytes(side_picture_file())
     (root / "common" / "res" / "varnok.ico").write_bytes(icon_file(icon_pixels()))
 
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,35 @@ TEST(WindowIcon, IsOne32By32SixteenColourImageWithAnOpaqueMask) {
     EXPECT_GT(used[7], 50);    // grey computer
     EXPECT_GT(used[10], 0);    // green light
     EXPECT_GT(used[9], 0);     // red band
+}
+
+}  // namespace
+
+namespace {
+
+// The wizard's side picture: an 8-bit bitmap with a full palette of which exactly seven
+// colours occur, at the size and resolution of the original artwork.
+TEST(SidePicture, IsAn8BitBottomUpBitmapOfSevenColours) {
+    const std::vector<uint8_t> file = ReadFile("tourlet/res/side_picture.bmp");
+    ASSERT_EQ(file.size(), 30598u);
+    EXPECT_EQ(U16(file, 0), 0x4D42);
+    EXPECT_EQ(U32(file, 2), 30598u);
+    EXPECT_EQ(U32(file, 10), 14u + 40 + 1024);  // the pixels follow the 256-entry palette
+    EXPECT_EQ(U32(file, 18), 120u);
+    EXPECT_EQ(U32(file, 22), 246u);  // positive: bottom-up
+    EXPECT_EQ(U16(file, 28), 8);
+    EXPECT_EQ(U32(file, 30), 0u);  // uncompressed
+    EXPECT_EQ(U32(file, 38), 3937u);
+    EXPECT_EQ(U32(file, 42), 3937u);
+    std::set<uint32_t> colours;
+    for (size_t at = 1078; at < file.size(); ++at) {
+        const size_t entry = 54 + 4 * size_t{file[at]};
+        colours.insert(uint32_t{file[entry + 2]} << 16 | uint32_t{file[entry + 1]} << 8 |
+                       file[entry]);
+    }
+    EXPECT_EQ(colours, (std::set<uint32_t>{0x008080, 0xFFFFFF, 0xC0C0C0, 0x000000, 0x808080,
+                                           0x800000, 0xFF0000}));
+    EXPECT_EQ(file[1078], file[1078 + 120 * 245]) << "teal at both corners";
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// How a label breaks its caption into display lines: a line feed starts a new line, a line
+// wider than the box wraps at a space, and lines below the box are cut off. Portable: the
+// window system only measures the text.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace forms {
+
+// The width in pixels that a piece of text takes in the label's font.
+using MeasureText = std::function<int(std::wstring_view)>;
+
+// The display lines of `text` in a box `width` pixels wide, at most `maxLines` of them. A
+// word wider than the box stands alone on its line, cut off at the box's edge.
+std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
+                                       const MeasureText& measure);
+
+}  // namespace forms

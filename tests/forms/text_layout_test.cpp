@@ -1,0 +1,36 @@
+#include "text_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// Five pixels a character: a box of 50 pixels holds ten.
+int Measure(std::wstring_view text) {
+    return static_cast<int>(text.size()) * 5;
+}
+
+TEST(DisplayLines, BreakAtLineFeedsWrapAtSpacesAndCutBelowTheBox) {
+    struct Case {
+        const wchar_t* text;
+        int maxLines;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {L"one\n\ntwo", 19, {L"one", L"", L"two"}},
+        {L"exactly 10", 19, {L"exactly 10"}},
+        {L"eleven char and more", 19, {L"eleven", L"char and", L"more"}},
+        {L"two  spaces here", 19, {L"two", L"spaces", L"here"}},
+        {L"   indented", 19, {L"   indented"}},
+        {L"unbreakablewords go", 19, {L"unbreakablewords", L"go"}},
+        {L"a\nb\nc\nd", 2, {L"a", L"b"}},
+        {L"aaaa bbbb cccc dddd", 1, {L"aaaa bbbb"}},
+        {L"trailing\n", 19, {L"trailing", L""}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(forms::DisplayLines(c.text, 50, c.maxLines, Measure), c.lines) << c.text;
+    }
+}
+
+}  // namespace

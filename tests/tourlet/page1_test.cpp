@@ -1,0 +1,136 @@
+#include "page1.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "page_texts.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class Wizard : public testing::Test {
+  protected:
+    Wizard() : host_(log_), system_(log_), form_(tourlet::WizardDesign(), host_), page1_(form_, system_) {}
+
+    void Press(const char* button) { form_.ControlClicked(button); }
+    bool BackEnabled() const { return form_["BackButton"].Enabled(); }
+    const std::wstring& Shown() const { return form_["Label1"].Text(); }
+
+    Log log_;
+    fake::FakeHost host_;
+    fake::FakeSystem system_;
+    forms::Form form_;
+    tourlet::Page1 page1_;
+};
+
+TEST_F(Wizard, PagesForwardAndBackWithBackDisabledOnTheFirst) {
+    form_.Load();
+    EXPECT_EQ(form_["Text1"].Text(), L"D:");
+    EXPECT_EQ(Shown(), tourlet::PageText(0));
+    EXPECT_FALSE(BackEnabled());
+    Press("BackButton");  // disabled: the window system sends no click, nor may the form
+    Press("NextButton");
+    EXPECT_EQ(Shown(), tourlet::PageText(1));
+    EXPECT_TRUE(BackEnabled());
+    Press("BackButton");
+    EXPECT_EQ(page1_.Page, 0);
+    EXPECT_EQ(Shown(), tourlet::PageText(0));
+    EXPECT_FALSE(BackEnabled());
+    Press("NextButton");
+    Press("NextButton");
+    EXPECT_EQ(Shown(), tourlet::PageText(2));
+    EXPECT_EQ(log_, (Log{"move 274,184"}));
+}
+
+TEST_F(Wizard, TheThirdNextStartsTheInstallerOnceAndEnds) {
+    form_.Load();
+    Press("NextButton");
+    Press("NextButton");
+    system_.duringStart = [this] { Press("NextButton"); };  // a fast double click
+    Press("NextButton");
+    EXPECT_EQ(form_["Text2"].Text(), L"D:\\VARNOK\\Setup.exe");
+    EXPECT_EQ(log_, (Log{"move 274,184", "start D:\\VARNOK\\Setup.exe", "end"}));
+}
+
+TEST_F(Wizard, AMissingInstallerShowsTheNoticeAloneThenEnds) {
+    system_.currentDirectory = L"E:\\CDCOPY";
+    system_.startSucceeds = false;
+    form_.Load();
+    for (int i = 0; i < 3; ++i) {
+        Press("NextButton");
+    }
+    EXPECT_EQ(log_, (Log{"move 274,184", "start E:\\CDCOPY\\VARNOK\\Setup.exe", "hide",
+                         "exclamation [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  where  "
+                         "'d' is your CDROM drive",
+                         "end"}));
+}
+
+TEST_F(Wizard, CancelEndsAtOnceAndStartsNothing) {
+    form_.Load();
+    Press("NextButton");
+    Press("CancelButton");
+    Press("NextButton");  // nothing after the end
+    Press("NextButton");
+    EXPECT_EQ(log_, (Log{"move 274,184", "end"}));
+}
+
+TEST_F(Wizard, FocusStartsOnCancelAndTabSkipsADisabledBack) {
+    form_.FocusFirst();
+    EXPECT_EQ(host_.focused, "CancelButton");
+    const auto tab = [this](bool shift) {
+        form_.KeyPressed(forms::Key::Tab, shift);
+        return std::string(host_.focused);
+    };
+    EXPECT_EQ(tab(false), "NextButton");
+    EXPECT_EQ(tab(false), "CancelButton");
+    EXPECT_EQ(tab(true), "NextButton");
+    form_.Load();
+    Press("NextButton");
+    EXPECT_EQ(tab(false), "BackButton");
+    EXPECT_EQ(tab(false), "CancelButton");
+}
+
+// Every line of the fixed pages, the line feeds and the spaces, as the wizard shows them.
+TEST(PageTexts, AreExactlyTheFixedLines) {
+    const std::wstring page0 =
+        L"Welcome to Pelmor's VARNOK, the solution for small business,\n"
+        L"distributors and manufacturers.\n\n"
+        L"As part of this special single-user version of Pelmor's VARNOK,\n"
+        L"you are entitled to submit 5 support questions via email at no\n"
+        L"charge within the first 30 days from product shipment.\n\n"
+        L"Support questions submitted after that will cost $20.00 US, paid\n"
+        L"in advance by credit card.\n\n"
+        L"All VARNOK inquires should be sent to:\n\n" +
+        std::wstring(20, L' ') + L"support@pelmor.example.";
+    const std::wstring page2 =
+        L"All documentation, in Microsoft Word format, will be installed on\n"
+        L"your computer with shortcuts placed on your Desktop and\n"
+        L"Programs menu.\n\n"
+        L"The VARNOK documentation set includes: User Guide, Guided\n"
+        L"Tour, and Workshops for VARNOK's primary functions\n\n"
+        L"Please feel free to print these documents and use them to learn\n"
+        L"the powerful features and benefits of Pelmor's VARNOK.\n\n\n\n\n\n"
+        L"Note: Shortcuts are placed on your Desktop for your\n"
+        L"convenience.  Please feel free to delete any or all of them.";
+    EXPECT_EQ(tourlet::PageText(0), page0);
+    EXPECT_EQ(tourlet::PageText(2), page2);
+}
+
+TEST(PageTexts, FitThePageBoxAsLinesOfAtMost65Characters) {
+    for (int page = 0; page < tourlet::kPageCount; ++page) {
+        const std::wstring& text = tourlet::PageText(page);
+        EXPECT_EQ(text.find(L'\r'), std::wstring::npos) << page;
+        EXPECT_NE(text.back(), L'\n') << page;
+        size_t lines = 0;
+        for (size_t start = 0; start <= text.size(); ++lines) {
+            const size_t end = std::min(text.find(L'\n', start), text.size());
+            EXPECT_LE(end - start, 65u) << page << ": " << fake::Narrow(text.substr(start, end - start));
+            start = end + 1;
+        }
+        EXPECT_LE(lines, 16u) << page;
+        EXPECT_GE(lines, 8u) << page;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// Tourlet.exe: the introduction wizard, started by Setup.exe from the same folder.
+#include <windows.h>
+
+#include "form_window.h"
+#include "page1.h"
+#include "win32_system.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    forms::win32::FormWindow window(instance, tourlet::WizardDesign());
+    launcher::Win32System system(window.Handle());
+    tourlet::Page1 wizard(window.GetForm(), system);
+    return window.Run(tourlet::kProgramTitle);
+}

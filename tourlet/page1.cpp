@@ -1,0 +1,124 @@
+#include "page1.h"
+
+#include "page_texts.h"
+#include "resource.h"
+
+namespace tourlet {
+
+using forms::Event;
+using forms::Kind;
+
+const forms::FormDesign& WizardDesign() {
+    static const forms::FormDesign design{
+        .name = "Page1",
+        .caption = L"Introduction to Pelmor's VARNOK",
+        .frame = forms::Frame::Sizable,
+        .controlBox = true,
+        .maxButton = false,
+        .minButton = false,
+        .showInTaskbar = true,
+        .clientWidth = 469,
+        .clientHeight = 329,
+        .backColour = forms::kButtonFace,
+        .foreColour = forms::kButtonText,
+        .icon = IDI_VARNOK,
+        .controls = {
+            {.name = "Text2",
+             .kind = Kind::TextBox,
+             .rect = {112, 296, 65, 19},
+             .tabIndex = 6,
+             .visible = false,
+             .text = L"Text2"},
+            {.name = "Text1",
+             .kind = Kind::TextBox,
+             .rect = {16, 296, 81, 19},
+             .tabIndex = 5,
+             .visible = false,
+             .text = L"Text1"},
+            {.name = "BackButton",
+             .kind = Kind::CommandButton,
+             .rect = {200, 296, 81, 25},
+             .tabIndex = 2,
+             .enabled = false,
+             .text = L"< &Back"},
+            {.name = "NextButton",
+             .kind = Kind::CommandButton,
+             .rect = {280, 296, 81, 25},
+             .tabIndex = 1,
+             .text = L"&Next >"},
+            {.name = "CancelButton",
+             .kind = Kind::CommandButton,
+             .rect = {376, 296, 81, 25},
+             .tabIndex = 0,
+             .text = L"Cancel"},
+            {.name = "Label1",
+             .kind = Kind::Label,
+             .rect = {152, 16, 305, 249},
+             .tabIndex = 4,
+             .text = L"Label1",
+             .foreColour = forms::kButtonText,
+             .backColour = forms::kButtonFace},
+            {.name = "Label2",
+             .kind = Kind::Label,
+             .rect = {16, 272, 105, 17},
+             .tabIndex = 3,
+             .text = L"Pelmor Systems, Inc.",
+             .foreColour = forms::kButtonText,
+             .backColour = forms::kButtonFace},
+            {.name = "Line1",
+             .kind = Kind::Line,
+             .foreColour = forms::Colour::Rgb(0x000000),
+             .from = {456, 280},
+             .to = {120, 280},
+             .maskPen = true},
+            {.name = "Image1",
+             .kind = Kind::Image,
+             .rect = {16, 16, 120, 246},
+             .picture = IDB_SIDE_PICTURE},
+        }};
+    return design;
+}
+
+Page1::Page1(forms::Form& form, launcher::System& system) : form_(form), system_(system) {
+    form.On("Page1", Event::Load, [this] { Form_Load(); });
+    form.On("NextButton", Event::Click, [this] { NextButton_Click(); });
+    form.On("BackButton", Event::Click, [this] { BackButton_Click(); });
+    form.On("CancelButton", Event::Click, [this] { CancelButton_Click(); });
+}
+
+void Page1::Form_Load() {
+    form_["Text1"].SetText(launcher::ReadInstallRoot(system_));
+    launcher::CentreWindow(form_, system_, 477, 400);
+    ShowPageText();  // Back keeps its start state: disabled
+}
+
+void Page1::NextButton_Click() {
+    Page = Page + 1;
+    if (Page == kPageCount) {
+        launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
+        form_.End();
+        return;
+    }
+    ShowPage();
+    ShowPageText();
+}
+
+void Page1::BackButton_Click() {
+    Page = Page - 1;
+    ShowPage();
+}
+
+void Page1::CancelButton_Click() {
+    form_.End();
+}
+
+void Page1::ShowPage() {
+    form_["BackButton"].SetEnabled(Page != 0);
+    ShowPageText();
+}
+
+void Page1::ShowPageText() {
+    form_["Label1"].SetText(PageText(Page));
+}
+
+}  // namespace tourlet
