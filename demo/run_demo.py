@@ -8,6 +8,7 @@ written to build/demo/.
 
 import os
 import sys
+import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -70,8 +71,17 @@ def headless(machine, cd, arch):
         shot("3-highlight")
         screen.click(*CONTINUE)
         if (cd / "Tourlet.exe").exists():
-            wine.wait_for("Tourlet", cls="VarnokForm", seconds=20)
-            shot("4-tourlet")
+            window = wine.wait_for("Tourlet", title="Introduction to Pelmor's VARNOK", seconds=20)
+            border = (window.right - window.left - window.client_width) // 2
+            next_button = (window.left + border + 320,
+                           window.bottom - border - window.client_height + 308)
+            for page in range(3):
+                time.sleep(0.5)  # the page just painted
+                shot(f"{4 + page}-tourlet-page{page}")
+                screen.click(*next_button)
+            wine.wait_for("the installer", title="VARNOK Setup", seconds=20)
+            shot("7-installer")
+            wine.press_ok("VARNOK Setup")
         else:
             wine.wait_for("the notice", title="Fatal Error")
             shot("4-fatal-error")

@@ -3,6 +3,7 @@
 //   probe list <output file>        one window a line, UTF-8, tab-separated
 //   probe close <window class>      posts WM_CLOSE to the visible windows of that class
 //   probe ok <box title>            presses OK in the visible message box of that title
+//   probe resize <class> <w> <h>    gives the visible windows of that class a new outer size
 #include <windows.h>
 
 #include <cstdio>
@@ -51,7 +52,8 @@ BOOL CALLBACK AddChildText(HWND child, LPARAM texts) {
     const std::wstring text = TextOf(child);
     if (!text.empty()) {
         auto& all = *reinterpret_cast<std::wstring*>(texts);
-        all += (all.empty() ? L"" : L" | ") + text;
+        all +=
+            (all.empty() ? L"" : L" | ") + text + (IsWindowEnabled(child) ? L"" : L" (disabled)");
     }
     return TRUE;
 }
@@ -93,6 +95,16 @@ BOOL CALLBACK PostToMatchingWindow(HWND window, LPARAM request) {
     return TRUE;
 }
 
+BOOL CALLBACK ResizeMatchingWindow(HWND window, LPARAM request) {
+    auto& wanted = *reinterpret_cast<Request*>(request);
+    if (IsWindowVisible(window) && ClassOf(window) == wanted.className) {
+        SetWindowPos(window, nullptr, 0, 0, LOWORD(wanted.wParam), HIWORD(wanted.wParam),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ++wanted.done;
+    }
+    return TRUE;
+}
+
 int PostToWindows(Request request) {
     EnumWindows(PostToMatchingWindow, reinterpret_cast<LPARAM>(&request));
     return request.done > 0 ? 0 : 1;
@@ -118,6 +130,14 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"ok") {
         return PostToWindows({L"#32770", argv[2], WM_COMMAND, IDOK});
     }
-    std::fprintf(stderr, "usage: probe list <file> | probe close <class> | probe ok <title>\n");
+    if (argc == 5 && std::wstring(argv[1]) == L"resize") {
+        const auto size = MAKEWPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
+        Request request{argv[2], L"", 0, size};
+        EnumWindows(ResizeMatchingWindow, reinterpret_cast<LPARAM>(&request));
+        return request.done > 0 ? 0 : 1;
+    }
+    std::fprintf(stderr,
+                 "usage: probe list <file> | probe close <class> | probe ok <title> | "
+                 "probe resize <class> <width> <height>\n");
     return 2;
 }

@@ -8,6 +8,7 @@ and screenshots. Every test runs on every architecture the machine can run.
 
 import argparse
 import shutil
+import subprocess
 import sys
 import time
 import traceback
@@ -16,6 +17,7 @@ from pathlib import Path
 from winelab import (BUILD_OF, Display, Timeout, Wine, XServer, copy_prefix, detect_machine,
                      make_prefix, poll)
 
+ROOT = Path(__file__).resolve().parents[2]
 FATAL_TEXT = "Error 101 - Run  d:\\VARNOK\\Setup.exe  where  'd' is your CDROM drive"
 TITLE = "Pelmor's VARNOK"
 DARK_BLUE, YELLOW, WHITE = (0, 0, 0xC0), (0xFF, 0xFF, 0), (0xFF, 0xFF, 0xFF)
@@ -69,6 +71,19 @@ class Lab:
         if tourlet:
             stand_in = self.programs / "demo" / "Setup.exe"
             shutil.copy(stand_in, cd / "Tourlet.exe")
+        return cd
+
+    def stage_cd(self, installer=True):
+        """The demo CD as staged by make cd, from the build of this test's architecture."""
+        cd = self.folder / "CD"
+        if self.arch == "i686":
+            shutil.copytree(self.options.build / "cd", cd)
+        else:
+            subprocess.run([str(ROOT / "tools" / "stage-cd.sh"), str(self.programs),
+                            str(self.options.build / "host"), str(cd)], check=True,
+                           stdin=subprocess.DEVNULL)
+        if not installer:
+            shutil.rmtree(cd / "VARNOK")
         return cd
 
     def count(self, colour, box, shot=None):
@@ -312,6 +327,163 @@ def run_one(function, options, xserver, machine, arch):
         return False
     finally:
         lab.close()
+
+
+WIZARD_TITLE = "Introduction to Pelmor's VARNOK"
+STAND_IN_TITLE = "VARNOK Setup"
+BLACK, TEAL = (0, 0, 0), (0, 0x80, 0x80)
+PAGE_BOX = (152, 16, 457, 265)
+
+
+class Wizard:
+    """Tourlet's window as the probe and the screen see it, in client pixels."""
+
+    def __init__(self, lab):
+        self.lab = lab
+        self.window = lab.wine.wait_for("Tourlet's window", 30, title=WIZARD_TITLE)
+        border = (self.window.right - self.window.left - self.window.client_width) // 2
+        self.left = self.window.left + border
+        self.top = self.window.bottom - border - self.window.client_height
+
+    def pixel(self, shot, x, y):
+        return shot.pixel(self.left + x, self.top + y)
+
+    def page_box(self, shot):
+        return shot.region(self.left + 152, self.top + 16, self.left + 457, self.top + 265)
+
+    def back_enabled(self):
+        window = self.lab.wine.wait_for("Tourlet's window", 10, title=WIZARD_TITLE)
+        return "< &Back (disabled)" not in window.texts.split(" | ")
+
+    def wait_for_page(self, shot_before, name):
+        """Waits until the page box differs from `shot_before`'s, and returns the new shot."""
+        before = self.page_box(shot_before)
+        return poll(f"the page box to change to {name}",
+                    lambda: (lambda shot: shot if self.page_box(shot) != before else None)(
+                        self.lab.display.screenshot(name)), 10)
+
+    def gone(self):
+        return not self.lab.wine.visible(title=WIZARD_TITLE)
+
+
+def expect_wizard_look(wizard, shot):
+    px = lambda x, y: wizard.pixel(shot, x, y)  # noqa: E731
+    face = px(466, 5)
+    assert face not in (BLACK, TEAL), face
+    for point in [(144, 100), (10, 300), (466, 320), (140, 5), (460, 270)]:
+        assert px(*point) == face, (point, px(*point), face)
+    # The rule from 121 to 456 on row 280: Label2 covers its first pixel, nothing its last.
+    wrong = [x for x in range(121, 457) if px(x, 280) != BLACK]
+    assert not wrong, f"the rule misses columns {wrong[:5]}"
+    assert px(120, 280) != BLACK and px(457, 280) != BLACK
+    assert px(300, 279) == face and px(300, 281) == face
+    # The picture at (16, 16), 120 x 246, teal in its corners, and nothing of it beyond.
+    for point in [(16, 16), (135, 16), (16, 261), (135, 261)]:
+        assert px(*point) == TEAL, (point, px(*point))
+    for point in [(15, 16), (136, 16), (16, 262), (16, 15)]:
+        assert px(*point) == face, (point, px(*point))
+    # The page box: text from its first line at the top, nothing below its last line.
+    assert shot.count(face, wizard.left + 152, wizard.top + 16, wizard.left + 457,
+                      wizard.top + 29) < 305 * 13, "no text on the first line"
+    # The button row at y 296: each button's face, and the background beside and below.
+    for left in (200, 280, 376):
+        assert px(left + 40, 297) != face or px(left + 40, 320) != face, left
+    assert px(458, 308) == face and px(300, 322) == face
+
+
+@test
+def the_chain_runs_from_setup_through_tourlet_to_the_installer(lab):
+    cd = lab.stage_cd()
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    lab.splash()
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    wizard = Wizard(lab)
+    window = wizard.window
+    assert (window.left, window.top) == (274, 184), window
+    assert (window.client_width, window.client_height) == (469, 329), window
+    assert not wizard.back_enabled()
+    shots = [lab.display.screenshot("page0")]
+    expect_wizard_look(wizard, shots[0])
+    for page in (1, 2):
+        lab.display.click(wizard.left + 320, wizard.top + 308)  # Next
+        shots.append(wizard.wait_for_page(shots[-1], f"page{page}"))
+        expect_wizard_look(wizard, shots[-1])
+        assert wizard.back_enabled()
+    for page, shot in enumerate(shots):
+        lab.display.save_crop(shot, f"reference-page{page}", window.left - 2, window.top - 2,
+                              window.right - window.left + 4, window.bottom - window.top + 4)
+    lab.display.click(wizard.left + 320, wizard.top + 308)  # the last Next, twice quickly
+    lab.display.xdotool("click", 1)
+    started = lab.wine.wait_for("the installer", 20, title=STAND_IN_TITLE)
+    assert Wine.windows_path(cd) + "\VARNOK\Setup.exe" in started.texts, started.texts
+    assert "started in " + Wine.windows_path(cd) in started.texts, started.texts
+    poll("Tourlet to end", wizard.gone, 20)
+    time.sleep(1)
+    assert len(lab.wine.visible(title=STAND_IN_TITLE)) == 1, "the installer started twice"
+    lab.wine.press_ok(STAND_IN_TITLE)
+
+
+@test
+def tourlet_reports_a_missing_installer_alone(lab):
+    cd = lab.stage_cd(installer=False)
+    tourlet = lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab)
+    for _ in range(3):
+        lab.display.xdotool("key", "alt+n")
+    notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert FATAL_TEXT in notice.texts.split(" | "), notice.texts
+    assert wizard.gone(), "the wizard still shows"
+    assert lab.wine.press_ok("Fatal Error")
+    assert tourlet.wait(20) == 0
+    assert not lab.wine.visible(cls="#32770"), "a second box followed"
+
+
+@test
+def tourlet_keyboard_pages_and_ends_on_space_cancel_and_alt_f4(lab):
+    cd = lab.stage_cd()
+    ends = []
+    for ending in ("space", "cancel", "alt+F4"):
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{ending}")
+        wizard = Wizard(lab)
+        first = lab.display.screenshot()
+        lab.display.xdotool("key", "alt+b")    # Back is disabled: nothing
+        lab.display.xdotool("key", "Escape")   # no cancel button: nothing
+        time.sleep(0.5)
+        assert tourlet.poll() is None and wizard.page_box(lab.display.screenshot()) == \
+            wizard.page_box(first), f"Alt+B or Esc acted ({ending})"
+        if ending == "space":
+            lab.display.xdotool("key", "space")  # the focus starts on Cancel
+        else:
+            lab.display.xdotool("key", "alt+n")
+            wizard.wait_for_page(first, "page1")
+            assert wizard.back_enabled()
+            if ending == "cancel":
+                lab.display.click(wizard.left + 416, wizard.top + 308)
+            else:
+                lab.display.xdotool("key", "alt+F4")
+        ends.append(tourlet.wait(20))
+    assert ends == [0, 0, 0], ends
+    assert not lab.wine.visible(title=STAND_IN_TITLE), "an ending started the installer"
+
+
+@test
+def enlarging_tourlet_moves_nothing(lab):
+    cd = lab.stage_cd()
+    lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab)
+    before = lab.display.screenshot()
+    assert lab.wine.resize("VarnokForm", 600, 450)
+    poll("the larger window", lambda: lab.wine.visible(title=WIZARD_TITLE)[0].client_width
+         > 469, 10)
+    after = lab.display.screenshot("enlarged")
+    expect_wizard_look(wizard, after)
+    box = (wizard.left, wizard.top, wizard.left + 469, wizard.top + 329)
+    assert before.region(*box) == after.region(*box), "the controls moved"
+    face = wizard.pixel(after, 466, 5)
+    assert wizard.pixel(after, 550, 300) == face and wizard.pixel(after, 300, 380) == face
+    lab.wine.close("VarnokForm")
 
 
 def main():

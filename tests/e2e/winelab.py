@@ -256,6 +256,10 @@ class Wine:
     def press_ok(self, title):
         return self.run(self.machine.command([self.probe_exe, "ok", title]), "probe", 30) == 0
 
+    def resize(self, cls, width, height):
+        return self.run(self.machine.command([self.probe_exe, "resize", cls, width, height]),
+                        "probe", 30) == 0
+
     def close(self, cls):
         return self.run(self.machine.command([self.probe_exe, "close", cls]), "probe", 30) == 0
 

@@ -11,7 +11,11 @@ using Log = std::vector<std::string>;
 
 class Wizard : public testing::Test {
   protected:
-    Wizard() : host_(log_), system_(log_), form_(tourlet::WizardDesign(), host_), page1_(form_, system_) {}
+    Wizard()
+        : host_(log_),
+          system_(log_),
+          form_(tourlet::WizardDesign(), host_),
+          page1_(form_, system_) {}
 
     void Press(const char* button) { form_.ControlClicked(button); }
     bool BackEnabled() const { return form_["BackButton"].Enabled(); }
@@ -125,7 +129,8 @@ TEST(PageTexts, FitThePageBoxAsLinesOfAtMost65Characters) {
         size_t lines = 0;
         for (size_t start = 0; start <= text.size(); ++lines) {
             const size_t end = std::min(text.find(L'\n', start), text.size());
-            EXPECT_LE(end - start, 65u) << page << ": " << fake::Narrow(text.substr(start, end - start));
+            EXPECT_LE(end - start, 65u)
+                << page << ": " << fake::Narrow(text.substr(start, end - start));
             start = end + 1;
         }
         EXPECT_LE(lines, 16u) << page;
