@@ -54,14 +54,13 @@ def i386_emulators():
         if entry.name in ("register", "status"):
             continue
         try:
-            fields = dict(line.split(" ", 1) for line in entry.read_text().splitlines()[1:]
-                          if " " in line)
-            enabled = entry.read_text().startswith("enabled")
+            lines = entry.read_text().splitlines()
         except OSError:
             continue
+        fields = dict(line.split(" ", 1) for line in lines[1:] if " " in line)
         magic = fields.get("magic", "")
         # An ELF header of 32 bits, little-endian, machine 3 (i386).
-        if enabled and magic.startswith("7f454c4601") and magic[36:40] == "0300":
+        if lines[:1] == ["enabled"] and magic.startswith("7f454c4601") and magic[36:40] == "0300":
             found.append(entry.name)
     return found
 
