@@ -3,6 +3,8 @@
 #include <bit>
 #include <optional>
 
+#include "frame_decoder.h"
+
 namespace clip {
 namespace {
 
@@ -26,6 +28,7 @@ constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
+constexpr size_t kBitmapFileHeaderSize = 14;
 constexpr size_t kBitmapInfoHeaderSize = 40;
 constexpr size_t kStreamHeaderMinSize = 36;  // up to and including dwLength
 constexpr size_t kMainHeaderMinSize = 40;    // up to and including dwHeight
@@ -63,6 +66,27 @@ struct StreamInfo {
 class AviParser {
   public:
     explicit AviParser(std::span<const uint8_t> file) : file_(file) {}
+
+    // A .bmp file: a 14-byte file header, then what a video stream's format chunk holds, and
+    // the pixels at the offset the file header gives.
+    AviClip ParseBitmapFile() {
+        if (file_.size() < kBitmapFileHeaderSize + kBitmapInfoHeaderSize ||
+            ReadU16(file_, 0) != 0x4D42) {
+            throw ClipError("it is not a bitmap file");
+        }
+        const size_t pixels = ReadU32(file_, 10);
+        if (pixels < kBitmapFileHeaderSize + kBitmapInfoHeaderSize || pixels > file_.size()) {
+            throw ClipError("the bitmap's pixels lie outside the file");
+        }
+        const Chunk info{0, kBitmapFileHeaderSize - 8, pixels - kBitmapFileHeaderSize};
+        AviClip picture;
+        picture.format_ = ReadFormat(info);
+        picture.rate_ = {1, 1};
+        picture.frames_.push_back(file_.subspan(pixels));
+        CheckFrameSizes(picture);
+        FrameDecoder::CheckAllFrames(picture);
+        return picture;
+    }
 
     AviClip Parse() {
         const size_t riffEnd = ReadRiffHeader();
@@ -410,6 +434,10 @@ class AviParser {
 
 AviClip AviClip::Parse(std::span<const uint8_t> bytes) {
     return AviParser(bytes).Parse();
+}
+
+AviClip AviClip::ParseBitmapFile(std::span<const uint8_t> bytes) {
+    return AviParser(bytes).ParseBitmapFile();
 }
 
 }  // namespace clip

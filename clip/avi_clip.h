@@ -6,16 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "error.h"
 
 namespace clip {
 
 // Why a clip was refused, worded for the user: it ends up in an error box.
-class ClipError : public std::runtime_error {
+class ClipError : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    using Error::Error;
 };
 
 enum class Compression { Rgb, Rle8, Bitfields };
@@ -45,6 +46,9 @@ class AviClip {
     // Throws ClipError with the reason when the bytes are not a clip this player can show.
     // The bytes must outlive the clip: frames are views into them.
     static AviClip Parse(std::span<const uint8_t> bytes);
+    // A bitmap file read as a clip of one frame, so pictures share the frames' checked
+    // decoding; an RLE8 picture is walked through once here.
+    static AviClip ParseBitmapFile(std::span<const uint8_t> bytes);
 
     const VideoFormat& Format() const { return format_; }
     FrameRate Rate() const { return rate_; }

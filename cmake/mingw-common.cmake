@@ -1,7 +1,7 @@
-# The posix thread model is Debian's default g++-mingw-w64 flavour and supports <thread>
-# and <mutex>; both flavours link statically below, so nothing of the toolchain ships.
-find_program(CMAKE_C_COMPILER NAMES ${triplet}-gcc-posix ${triplet}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${triplet}-g++-posix ${triplet}-g++ REQUIRED)
+# The win32 thread model: the programs start no threads, and the posix model would link
+# winpthreads into each (some 30 KB) for the runtime's one-time guards alone.
+find_program(CMAKE_C_COMPILER NAMES ${triplet}-gcc-win32 REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${triplet}-g++-win32 REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${triplet}-windres REQUIRED)
 set(CMAKE_FIND_ROOT_PATH /usr/${triplet})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

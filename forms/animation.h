@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "clip_player.h"
@@ -15,7 +14,7 @@ namespace forms {
 class Control;
 
 // Names the clip and why it cannot be played.
-class AnimationError : public std::runtime_error {
+class AnimationError : public clip::Error {
   public:
     AnimationError(const std::wstring& fileName, const std::string& reason);
 };

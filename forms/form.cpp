@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <stdexcept>
+#include "error.h"
 #include <utility>
 
 namespace forms {
@@ -102,7 +102,7 @@ const Control& Form::operator[](std::string_view name) const {
             return *control;
         }
     }
-    throw std::out_of_range("no control " + std::string(name) + " on " + std::string(design_.name));
+    throw clip::Error("no control " + std::string(name) + " on " + std::string(design_.name));
 }
 
 Animation& Form::AnimationOf(std::string_view name) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "design.h"
+#include "error.h"
 
 namespace forms {
 
@@ -29,7 +30,7 @@ class FormHost {
     virtual void StartTimer(int id, unsigned intervalMs) = 0;
     virtual void StopTimer(int id) = 0;
     virtual uint64_t NowMs() = 0;
-    // Reads a file named relative to the working directory; throws std::runtime_error.
+    // Reads a file named relative to the working directory; throws clip::Error.
     virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
     virtual void EndProgram() = 0;
 

@@ -3,8 +3,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <stdexcept>
+#include "error.h"
 
+#include "avi_clip.h"
+#include "frame_decoder.h"
 #include "text_layout.h"
 
 namespace forms::win32 {
@@ -22,6 +24,18 @@ COLORREF ColourRef(Colour colour) {
 
 RECT ToRect(const Rect& rect) {
     return {rect.left, rect.top, rect.Right(), rect.Bottom()};
+}
+
+// Decoded pixels, 0x00RRGGBB with the top row first.
+BITMAPINFO TopDownRgb32(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
 }
 
 DWORD StyleOf(const FormDesign& design) {
@@ -148,8 +162,9 @@ FormWindow::~FormWindow() {
 int FormWindow::Run(const std::wstring& programTitle) {
     try {
         if (window_ == nullptr) {
-            throw std::runtime_error(creationError_);
+            throw clip::Error(creationError_);
         }
+        LoadPictures();
         form_.Load();
     } catch (const std::exception& error) {
         MessageBoxW(nullptr, Widen(error.what()).c_str(), programTitle.c_str(),
@@ -304,6 +319,48 @@ bool FormWindow::OnActivate(WPARAM wParam) {
     return false;
 }
 
+// Pictures are stored compressed, which keeps the program small on a slow drive; each is
+// decoded once, before the window first shows.
+void FormWindow::LoadPictures() {
+    for (const ControlDesign& control : form_.Design().controls) {
+        if (control.kind == Kind::Image && control.picture != 0 &&
+            !pictures_.contains(control.picture)) {
+            pictures_[control.picture] = DecodePicture(control.picture);
+        }
+    }
+}
+
+OwnedBitmap FormWindow::DecodePicture(int resource) {
+    const std::string what = "The picture " + std::to_string(resource) + " cannot be shown: ";
+    HRSRC found = FindResourceW(instance_, MAKEINTRESOURCEW(resource), RT_RCDATA);
+    HGLOBAL loaded = found != nullptr ? LoadResource(instance_, found) : nullptr;
+    const auto* bytes =
+        static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (bytes == nullptr) {
+        throw clip::Error(what + SystemMessage(GetLastError()) + ".");
+    }
+    try {
+        const clip::AviClip file =
+            clip::AviClip::ParseBitmapFile({bytes, SizeofResource(instance_, found)});
+        clip::FrameDecoder picture(file);
+        picture.AdvanceTo(0);
+        return PixelsToBitmap(picture.Width(), picture.Height(), picture.Pixels());
+    } catch (const clip::ClipError& error) {
+        throw clip::Error(what + error.what() + ".");
+    }
+}
+
+OwnedBitmap FormWindow::PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels) {
+    const BITMAPINFO info = TopDownRgb32(width, height);
+    void* bits = nullptr;
+    OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        throw clip::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
+    }
+    std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
+    return bitmap;
+}
+
 void FormWindow::PaintClientArea(HDC dc) {
     RECT client;
     GetClientRect(window_, &client);
@@ -384,20 +441,14 @@ void FormWindow::PaintLabel(HDC dc, const Control& label) {
     RestoreDC(dc, saved);
 }
 
-// A picture at its own size from the program's resources; the client edge clips it.
+// A picture at its own size, decoded before the window showed; the client edge clips it.
 void FormWindow::PaintImage(HDC dc, const ControlDesign& design) {
-    if (design.picture == 0) {
-        return;
-    }
-    OwnedBitmap& picture = pictures_[design.picture];
-    if (!picture) {
-        picture.reset(static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(design.picture),
-                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    }
+    const auto found = pictures_.find(design.picture);
     BITMAP size{};
-    if (!picture || GetObjectW(picture.get(), sizeof size, &size) == 0) {
+    if (found == pictures_.end() || GetObjectW(found->second.get(), sizeof size, &size) == 0) {
         return;
     }
+    const OwnedBitmap& picture = found->second;
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
     const Selection selected(source.get(), picture.get());
     BitBlt(dc, design.rect.left, design.rect.top, size.bmWidth, size.bmHeight, source.get(), 0, 0,
@@ -415,13 +466,7 @@ void FormWindow::PaintAnimation(HDC dc, const Control& control) {
     if (picture == nullptr) {
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture->Width();
-    info.bmiHeader.biHeight = -picture->Height();  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownRgb32(picture->Width(), picture->Height());
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
     SetDIBitsToDevice(
@@ -508,11 +553,11 @@ std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
     const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        throw std::runtime_error("the file cannot be opened: " + SystemMessage(GetLastError()));
+        throw clip::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
-        throw std::runtime_error("the file is too large to be a splash clip");
+        throw clip::Error("the file is too large to be a splash clip");
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
@@ -521,7 +566,7 @@ std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
         if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
                         &read, nullptr) ||
             read == 0) {
-            throw std::runtime_error("the file cannot be read: " + SystemMessage(GetLastError()));
+            throw clip::Error("the file cannot be read: " + SystemMessage(GetLastError()));
         }
         done += read;
     }

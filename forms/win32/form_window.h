@@ -58,6 +58,10 @@ class FormWindow : public FormHost {
     bool PreTranslate(const MSG& message);
     void CreateButtons();
 
+    void LoadPictures();
+    OwnedBitmap DecodePicture(int resource);
+    static OwnedBitmap PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels);
+
     void PaintClientArea(HDC dc);
     void PaintControl(HDC dc, const Control& control);
     void PaintShape(HDC dc, const ControlDesign& design);

@@ -10,13 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "avi_clip.h"
+#include "frame_decoder.h"
+
 namespace {
 
 using Rgb = std::array<uint8_t, 3>;
 constexpr Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kYellow{255, 255, 0};
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(std::string(VARNOK_SOURCE_DIR) + "/" + path, std::ios::binary);
+std::vector<uint8_t> ReadFile(const std::string& path,
+                              const std::string& folder = VARNOK_SOURCE_DIR) {
+    std::ifstream in(folder + "/" + path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
@@ -228,6 +232,44 @@ TEST(SidePicture, IsAn8BitBottomUpBitmapOfSevenColours) {
     EXPECT_EQ(colours, (std::set<uint32_t>{0x008080, 0xFFFFFF, 0xC0C0C0, 0x000000, 0x808080,
                                            0x800000, 0xFF0000}));
     EXPECT_EQ(file[1078], file[1078 + 120 * 245]) << "teal at both corners";
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint32_t> DecodedPixels(const std::vector<uint8_t>& file) {
+    const clip::AviClip picture = clip::AviClip::ParseBitmapFile(file);
+    clip::FrameDecoder decoder(picture);
+    decoder.AdvanceTo(0);
+    return decoder.Pixels();
+}
+
+// The programs carry each picture RLE8-compressed, made by the build from the drawn file.
+TEST(CompressedPictures, AreSmallAndDecodeToTheDrawnPixels) {
+    for (const std::string name :
+         {"setup/res/banner", "setup/res/side_panel", "tourlet/res/side_picture"}) {
+        const std::vector<uint8_t> drawn = ReadFile(name + ".bmp");
+        const std::vector<uint8_t> carried =
+            ReadFile(name.substr(name.rfind('/') + 1) + ".rle.bmp", VARNOK_PICTURES_DIR);
+        ASSERT_FALSE(carried.empty()) << name;
+        EXPECT_EQ(U32(carried, 30), 1u) << name << ": RLE8";
+        EXPECT_LT(carried.size() * 5, drawn.size()) << name;
+        EXPECT_EQ(DecodedPixels(carried), DecodedPixels(drawn)) << name;
+    }
+}
+
+TEST(CompressedPictures, DamagedFilesAreRefused) {
+    const std::vector<uint8_t> good = ReadFile("side_picture.rle.bmp", VARNOK_PICTURES_DIR);
+    ASSERT_GT(good.size(), 100u);
+    std::vector<uint8_t> notBitmap = good, pixelsOutside = good, cut = good;
+    notBitmap[0] = 'X';
+    pixelsOutside[10] = 0xFF;
+    pixelsOutside[13] = 0x7F;
+    cut.resize(50);  // ends inside the header
+    for (const auto& damaged : {notBitmap, pixelsOutside, cut}) {
+        EXPECT_THROW(DecodedPixels(damaged), clip::ClipError);
+    }
 }
 
 }  // namespace

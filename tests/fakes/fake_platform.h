@@ -44,7 +44,7 @@ class FakeHost : public forms::FormHost {
         log_.push_back("read " + Narrow(name));
         const auto found = files.find(name);
         if (found == files.end()) {
-            throw std::runtime_error("the file cannot be opened: The system cannot find the file");
+            throw clip::Error("the file cannot be opened: The system cannot find the file");
         }
         return found->second;
     }

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Rewrites an uncompressed bitmap file of at most 256 colours as an RLE8 bitmap file, pixel
+for pixel, for the programs' resources: the pictures stay as drawn in the source tree, and
+the programs carry a fraction of their bytes and decode them once at start.
+
+    compress_picture.py <in.bmp> <out.bmp>
+
+Reads 8- and 24-bit bottom-up files; needs nothing beyond Python itself.
+"""
+
+import struct
+import sys
+
+
+def read_pixels(data):
+    """(width, height, rows of (r, g, b) tuples, bottom row first, resolution)."""
+    if data[:2] != b"BM":
+        raise ValueError("not a bitmap file")
+    offset, = struct.unpack_from("<I", data, 10)
+    size, width, height, _, bits, compression = struct.unpack_from("<IiiHHI", data, 14)
+    resolution, = struct.unpack_from("<i", data, 38)
+    if compression != 0 or height < 0 or bits not in (8, 24):
+        raise ValueError("only uncompressed bottom-up 8- and 24-bit bitmaps are read")
+    stride = (width * bits // 8 + 3) & ~3
+    palette = [struct.unpack_from("<BBB", data, 14 + size + 4 * i)[::-1] for i in range(256)]
+    rows = []
+    for y in range(height):
+        row = data[offset + y * stride:offset + y * stride + width * bits // 8]
+        if bits == 8:
+            rows.append([palette[i] for i in row])
+        else:
+            rows.append([tuple(row[3 * x:3 * x + 3][::-1]) for x in range(width)])
+    return width, height, rows, resolution
+
+
+def rle8_row(indexes):
+    """One row as RLE8 codes: runs of three or more, literals of three or more between them,
+    and a run of one or two where a literal would be shorter than three."""
+    out, x, width = bytearray(), 0, len(indexes)
+
+    def run_at(i):
+        n = 1
+        while i + n < width and n < 255 and indexes[i + n] == indexes[i]:
+            n += 1
+        return n
+
+    while x < width:
+        run = run_at(x)
+        if run >= 3 or width - x <= 2:
+            out += bytes((run, indexes[x]))
+            x += run
+            continue
+        literal = 1
+        while x + literal < width and literal < 255 and run_at(x + literal) < 3:
+            literal += 1
+        if literal < 3:
+            out += bytes((run, indexes[x]))
+            x += run
+            continue
+        out += bytes((0, literal)) + bytes(indexes[x:x + literal]) + bytes(literal & 1)
+        x += literal
+    return bytes(out) + b"\0\0"
+
+
+def rle8_file(width, height, rows, resolution):
+    colours = sorted({pixel for row in rows for pixel in row})
+    if len(colours) > 256:
+        raise ValueError(f"{len(colours)} colours do not fit an 8-bit palette")
+    index = {colour: i for i, colour in enumerate(colours)}
+    codes = b"".join(rle8_row([index[pixel] for pixel in row]) for row in rows) + b"\0\1"
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+    offset = 14 + 40 + len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(codes), resolution,
+                       resolution, len(colours), 0)
+    return struct.pack("<2sIHHI", b"BM", offset + len(codes), 0, 0, offset) + info + palette + codes
+
+
+def main():
+    source, target = sys.argv[1:3]
+    with open(source, "rb") as file:
+        picture = read_pixels(file.read())
+    with open(target, "wb") as file:
+        file.write(rle8_file(*picture))
+
+
+if __name__ == "__main__":
+    main()
