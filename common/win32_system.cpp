@@ -3,38 +3,14 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "system_library.h"
+
 namespace launcher {
 namespace {
 
 // shell32 and ole32 with all they bring are loaded only for the start of the next program:
-// imported, they would cost every start of the window time. Only from the system folder,
-// never from the CD or the working directory.
-class SystemLibrary {
-  public:
-    explicit SystemLibrary(const wchar_t* name)
-        : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-    ~SystemLibrary() {
-        if (module_ != nullptr) {
-            FreeLibrary(module_);
-        }
-    }
-    SystemLibrary(const SystemLibrary&) = delete;
-    SystemLibrary& operator=(const SystemLibrary&) = delete;
-
-    template <typename Function>
-    Function* Find(const char* name) const {
-        if (module_ == nullptr) {
-            return nullptr;
-        }
-        // Through the generic function type, which converts to any other without a warning.
-        using Generic = void (*)();
-        return reinterpret_cast<Function*>(
-            reinterpret_cast<Generic>(GetProcAddress(module_, name)));
-    }
-
-  private:
-    HMODULE module_;
-};
+// imported, they would cost every start of the window time.
+using forms::win32::SystemLibrary;
 
 // ShellExecuteEx may hand the start to COM (elevation, file associations).
 class ComApartment {

@@ -70,7 +70,8 @@ struct ControlDesign {
     unsigned intervalMs = 0;           // timers
     Point from{};                      // lines: both end points are drawn, in foreColour
     Point to{};
-    bool maskPen = false;  // lines: each pixel becomes pen AND what lies beneath
+    bool maskPen = false;                // lines: each pixel becomes pen AND what lies beneath
+    std::wstring_view accessibleName{};  // pictures and clips: what a screen reader says
 };
 
 enum class Frame {
@@ -92,6 +93,9 @@ struct FormDesign {
     Colour foreColour = kButtonText;
     int icon = 0;
     FontDesign font{};  // every control that sets none, and text written on the window
+    // The window text where the caption is empty: no caption bar shows it, but assistive
+    // tools and the task switcher name the window by it.
+    std::wstring_view accessibleName{};
     // Design order: among windowless controls, front to back.
     std::vector<ControlDesign> controls{};
 };

@@ -118,6 +118,10 @@ void Form::On(std::string_view target, Event event, std::function<void()> handle
     handlers_[{std::string(target), event}] = std::move(handler);
 }
 
+bool Form::Handles(std::string_view target, Event event) const {
+    return handlers_.contains({std::string(target), event});
+}
+
 void Form::Fire(std::string_view target, Event event) {
     if (ended_) {
         return;  // after the end no event reaches a handler
@@ -256,15 +260,40 @@ bool Form::KeyPressed(Key key, bool shift) {
             return true;
         case Key::Enter: {
             const std::string_view focused = host_.FocusedChild();
-            if (!focused.empty() && (*this)[focused].Design().kind == Kind::CommandButton) {
+            if (focused.empty()) {
+                PressDefaultLabel();
+            } else if ((*this)[focused].Design().kind == Kind::CommandButton) {
                 Fire(focused, Event::Click);
             }
             return true;
         }
+        case Key::Space:
+            if (!host_.FocusedChild().empty()) {
+                return false;  // a focused button presses itself
+            }
+            PressDefaultLabel();
+            return true;
         case Key::Escape:
             return true;  // no button of these windows is a cancel button
         default:
             return false;
+    }
+}
+
+// Labels take no focus, so a window whose only active element is a label is worked from the
+// keyboard through this.
+void Form::PressDefaultLabel() {
+    const Control* pressed = nullptr;
+    for (const auto& control : controls_) {
+        const ControlDesign& design = control->Design();
+        if (design.kind == Kind::Label && design.tabIndex >= 0 && control->Visible() &&
+            control->Enabled() && Handles(design.name, Event::Click) &&
+            (pressed == nullptr || design.tabIndex < pressed->Design().tabIndex)) {
+            pressed = control.get();
+        }
+    }
+    if (pressed != nullptr) {
+        Fire(pressed->Name(), Event::Click);
     }
 }
 

@@ -50,7 +50,7 @@ class Control {
 };
 
 enum class Event { Load, Click, MouseMove, Timer };
-enum class Key { Tab, Enter, Escape, Other };
+enum class Key { Tab, Enter, Space, Escape, Other };
 
 class Form {
   public:
@@ -67,6 +67,7 @@ class Form {
 
     // Handlers: `target` is a control's name, or the form's own for its events.
     void On(std::string_view target, Event event, std::function<void()> handler);
+    bool Handles(std::string_view target, Event event) const;
 
     // Events from the window system, in client pixels.
     void Load();  // runs the load handler, then starts the enabled timers
@@ -77,8 +78,9 @@ class Form {
     void ControlClicked(std::string_view name);  // a push button's own click, mouse or Space
 
     // Keys the form handles before the focused control sees them: Tab and Shift+Tab move the
-    // focus in tab order, Enter presses the focused button, Esc presses none. False: the
-    // key is the control's.
+    // focus in tab order, Enter presses the focused button, Esc presses none. Where no
+    // control holds the focus, Enter and Space click the first shown label, in tab order,
+    // that takes clicks. False: the key is the control's.
     bool KeyPressed(Key key, bool shift);
     // Alt and a letter: the enabled button with that access key takes the focus and is pressed.
     bool AccessKeyPressed(wchar_t letter);
@@ -106,6 +108,7 @@ class Form {
     std::vector<Control*> TabOrder() const;
     void MoveFocus(bool backwards);
     void FocusNextAfter(int tabIndex, bool backwards);
+    void PressDefaultLabel();
 
     const FormDesign& design_;
     FormHost& host_;

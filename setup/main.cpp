@@ -2,10 +2,12 @@
 #include <windows.h>
 
 #include "form_window.h"
+#include "system_library.h"
 #include "frm_splash.h"
 #include "win32_system.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    forms::win32::RestrictDllSearchToSystemFolder();
     forms::win32::FormWindow window(instance, setup::SplashDesign());
     launcher::Win32System system(window.Handle());
     setup::FrmSplash splash(window.GetForm(), system);

@@ -73,7 +73,8 @@ const forms::FormDesign& WizardDesign() {
                                               {.name = "Image1",
                                                .kind = Kind::Image,
                                                .rect = {16, 16, 120, 246},
-                                               .picture = IDB_SIDE_PICTURE},
+                                               .picture = IDB_SIDE_PICTURE,
+                                               .accessibleName = L"Emblem and computer"},
                                           }};
     return design;
 }

@@ -124,7 +124,7 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design)
     RegisterFormClass(instance, design.icon, WindowProc);
     RECT outer{0, 0, design.clientWidth, design.clientHeight};
     AdjustWindowRectEx(&outer, StyleOf(design), FALSE, ExStyleOf(design));
-    const std::wstring caption(design.caption);
+    const std::wstring caption(design.caption.empty() ? design.accessibleName : design.caption);
     CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), CW_USEDEFAULT,
                     CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                     nullptr, instance, this);
@@ -143,10 +143,12 @@ void FormWindow::CreateButtons() {
             continue;
         }
         const std::wstring caption(it->text);
+        const auto id = static_cast<INT_PTR>(AccessibleForm::kFirstButtonId) +
+                        (it.base() - 1 - controls.begin());
         HWND button = CreateWindowExW(0, L"BUTTON", caption.c_str(),
                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                       it->rect.left, it->rect.top, it->rect.width, it->rect.height,
-                                      window_, nullptr, instance_, nullptr);
+                                      window_, reinterpret_cast<HMENU>(id), instance_, nullptr);
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(*it)), FALSE);
         buttons_[it->name] = button;
         UpdateChild(form_[it->name]);
@@ -196,6 +198,7 @@ bool FormWindow::PreTranslate(const MSG& message) {
     if (message.message == WM_KEYDOWN) {
         const Key key = message.wParam == VK_TAB      ? Key::Tab
                         : message.wParam == VK_RETURN ? Key::Enter
+                        : message.wParam == VK_SPACE  ? Key::Space
                         : message.wParam == VK_ESCAPE ? Key::Escape
                                                       : Key::Other;
         return key != Key::Other && form_.KeyPressed(key, GetKeyState(VK_SHIFT) < 0);
@@ -252,6 +255,14 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (OnActivate(wParam)) {
                 return 0;
             }
+            break;
+        case WM_GETOBJECT:
+            return OnGetObject(wParam, lParam);
+        case AccessibleForm::kPressMessage:
+            OnPressRequest(wParam);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
             break;
         case WM_NCDESTROY:
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -359,6 +370,50 @@ OwnedBitmap FormWindow::PixelsToBitmap(int width, int height, const std::vector<
     }
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     return bitmap;
+}
+
+// The client area's object for screen readers. COM is started on the window's thread for it,
+// since the object is handed to the client through COM's marshalling.
+LRESULT FormWindow::OnGetObject(WPARAM wParam, LPARAM lParam) {
+    if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) {
+        return DefWindowProcW(window_, WM_GETOBJECT, wParam, lParam);
+    }
+    if (!accessibility_) {
+        accessibility_ = std::make_unique<ActiveAccessibility>();
+        const SystemLibrary ole32(L"ole32.dll");
+        const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx");
+        comReady_ =
+            initialise != nullptr &&
+            SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }
+    if (accessible_ == nullptr && accessibility_->Loaded()) {
+        IAccessible* standard = nullptr;
+        if (SUCCEEDED(accessibility_->createStandardObject(window_, OBJID_CLIENT,
+                                                           AccessibleForm::kIid,
+                                                           reinterpret_cast<void**>(&standard)))) {
+            accessible_ = new AccessibleForm(window_, form_, *accessibility_, standard);
+        }
+    }
+    if (accessible_ == nullptr) {
+        return DefWindowProcW(window_, WM_GETOBJECT, wParam, lParam);
+    }
+    return accessibility_->resultFromObject(AccessibleForm::kIid, wParam, accessible_);
+}
+
+void FormWindow::OnPressRequest(WPARAM designIndex) {
+    const auto& controls = form_.Design().controls;
+    if (designIndex < controls.size()) {
+        form_.ControlClicked(controls[designIndex].name);
+    }
+}
+
+// Clients may hold the object longer than the window lives.
+void FormWindow::OnDestroy() {
+    if (accessible_ != nullptr) {
+        accessible_->Disconnect();
+        accessible_->Release();
+        accessible_ = nullptr;
+    }
 }
 
 void FormWindow::PaintClientArea(HDC dc) {

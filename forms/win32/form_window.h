@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
+#include "accessible_form.h"
 #include "form.h"
 #include "handles.h"
 
@@ -54,6 +56,9 @@ class FormWindow : public FormHost {
     void OnClose();
     void OnCommand(WPARAM wParam, LPARAM lParam);
     bool OnActivate(WPARAM wParam);
+    LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
+    void OnPressRequest(WPARAM designIndex);
+    void OnDestroy();
     // Keys the form handles before the focused button sees them; true when it took one.
     bool PreTranslate(const MSG& message);
     void CreateButtons();
@@ -80,6 +85,9 @@ class FormWindow : public FormHost {
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
     std::map<const FontDesign*, OwnedFont> fonts_;
     std::map<int, OwnedBitmap> pictures_;
+    std::unique_ptr<ActiveAccessibility> accessibility_;  // loaded when first asked for
+    AccessibleForm* accessible_ = nullptr;                // one reference held here
+    bool comReady_ = false;
 };
 
 }  // namespace forms::win32

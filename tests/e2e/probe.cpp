@@ -4,10 +4,16 @@
 //   probe close <window class>      posts WM_CLOSE to the visible windows of that class
 //   probe ok <box title>            presses OK in the visible message box of that title
 //   probe resize <class> <w> <h>    gives the visible windows of that class a new outer size
+//   probe tree <class> <output file> the client area's accessible object and its children:
+//                                    id, name, role, state, default action; UTF-8
+//   probe press <class> <name>       does the default action of the child of that name
 #include <windows.h>
+
+#include <oleacc.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -110,6 +116,113 @@ int PostToWindows(Request request) {
     return request.done > 0 ? 0 : 1;
 }
 
+// Through the other program's process, as a screen reader reads it. The id is spelt out:
+// the 64-bit oleacc import library resolves IID_IAccessible to a code stub.
+constexpr IID kIidAccessible = {
+    0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+struct Accessible {
+    IAccessible* object = nullptr;
+    LONG id = CHILDID_SELF;
+};
+
+std::wstring Take(BSTR text) {
+    std::wstring out = text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+    SysFreeString(text);
+    return out;
+}
+
+std::vector<Accessible> ChildrenOf(IAccessible* parent) {
+    LONG count = 0;
+    parent->get_accChildCount(&count);
+    std::vector<VARIANT> found(static_cast<size_t>(count));
+    LONG obtained = 0;
+    AccessibleChildren(parent, 0, count, found.data(), &obtained);
+    std::vector<Accessible> children;
+    for (LONG i = 0; i < obtained; ++i) {
+        VARIANT& child = found[static_cast<size_t>(i)];
+        if (child.vt == VT_DISPATCH) {
+            IAccessible* object = nullptr;
+            child.pdispVal->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&object));
+            child.pdispVal->Release();
+            children.push_back({object, CHILDID_SELF});
+        } else if (child.vt == VT_I4) {
+            parent->AddRef();
+            children.push_back({parent, child.lVal});
+        }
+    }
+    return children;
+}
+
+std::string Describe(const Accessible& item) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = item.id;
+    BSTR name = nullptr, action = nullptr;
+    VARIANT role{}, state{};
+    item.object->get_accName(self, &name);
+    item.object->get_accRole(self, &role);
+    item.object->get_accState(self, &state);
+    item.object->get_accDefaultAction(self, &action);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    item.object->accLocation(&left, &top, &width, &height, self);
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "\t%ld\t%lx\t", role.vt == VT_I4 ? role.lVal : -1L,
+                  state.vt == VT_I4 ? static_cast<unsigned long>(state.lVal) : 0ul);
+    char place[96];
+    std::snprintf(place, sizeof place, "\t%ld,%ld,%ld,%ld", left, top, width, height);
+    return std::to_string(item.id) + "\t" + Escaped(Take(name)) + numbers + Escaped(Take(action)) +
+           place;
+}
+
+IAccessible* ClientObjectOf(const std::wstring& className) {
+    HWND window = FindWindowW(className.c_str(), nullptr);
+    IAccessible* client = nullptr;
+    if (window == nullptr ||
+        FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          reinterpret_cast<void**>(&client)))) {
+        return nullptr;
+    }
+    return client;
+}
+
+int WriteTree(const std::wstring& className, const std::wstring& path) {
+    IAccessible* client = ClientObjectOf(className);
+    FILE* output = _wfopen(path.c_str(), L"wb");
+    if (client == nullptr || output == nullptr) {
+        return 1;
+    }
+    std::fprintf(output, "%s\n", Describe({client, CHILDID_SELF}).c_str());
+    for (const Accessible& child : ChildrenOf(client)) {
+        std::fprintf(output, "%s\n", Describe(child).c_str());
+        child.object->Release();
+    }
+    std::fclose(output);
+    client->Release();
+    return 0;
+}
+
+int Press(const std::wstring& className, const std::wstring& wanted) {
+    IAccessible* client = ClientObjectOf(className);
+    if (client == nullptr) {
+        return 1;
+    }
+    int result = 1;
+    for (const Accessible& child : ChildrenOf(client)) {
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = child.id;
+        BSTR name = nullptr;
+        child.object->get_accName(self, &name);
+        if (result != 0 && Take(name) == wanted) {
+            result = SUCCEEDED(child.object->accDoDefaultAction(self)) ? 0 : 1;
+        }
+        child.object->Release();
+    }
+    client->Release();
+    return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -130,6 +243,13 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"ok") {
         return PostToWindows({L"#32770", argv[2], WM_COMMAND, IDOK});
     }
+    if (argc == 4 && (std::wstring(argv[1]) == L"tree" || std::wstring(argv[1]) == L"press")) {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const int result = std::wstring(argv[1]) == L"tree" ? WriteTree(argv[2], argv[3])
+                                                            : Press(argv[2], argv[3]);
+        CoUninitialize();
+        return result;
+    }
     if (argc == 5 && std::wstring(argv[1]) == L"resize") {
         const auto size = MAKEWPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
         Request request{argv[2], L"", 0, size};
@@ -138,6 +258,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: probe list <file> | probe close <class> | probe ok <title> | "
-                 "probe resize <class> <width> <height>\n");
+                 "probe resize <class> <width> <height> | probe tree <class> <file> | "
+                 "probe press <class> <name>\n");
     return 2;
 }

@@ -7,6 +7,7 @@ and screenshots. Every test runs on every architecture the machine can run.
 """
 
 import argparse
+import re
 import shutil
 import subprocess
 import sys
@@ -174,6 +175,55 @@ def splash_reveals_continue_and_reports_a_missing_tourlet(lab):
     assert Wine.windows_path(cd) + "\\Tourlet.exe" in command.texts.split(" | "), command.texts
     assert lab.wine.press_ok(TITLE)
     assert setup.wait(20) == 0
+
+
+# Active Accessibility's roles and states, as oleacc.h numbers them.
+ROLE_CLIENT, ROLE_GRAPHIC, ROLE_STATIC_TEXT, ROLE_PUSH_BUTTON, ROLE_ANIMATION = 10, 40, 41, 43, 54
+STATE_UNAVAILABLE, STATE_DEFAULT = 0x1, 0x100
+SPLASH_ELEMENTS = [("Pelmor banner", ROLE_GRAPHIC),
+                   ("Pelmor's VARNOK title and notices", ROLE_GRAPHIC),
+                   ("VARNOK animation", ROLE_ANIMATION)]
+
+
+def expect_splash_tree(wine, continue_shown, probe=None):
+    tree = wine.accessible_tree("VarnokForm", probe)
+    assert (tree[0].name, tree[0].role) == (TITLE, ROLE_CLIENT), tree[0]
+    shown = SPLASH_ELEMENTS + ([("Continue", ROLE_PUSH_BUTTON)] if continue_shown else [])
+    assert [(child.name, child.role) for child in tree[1:]] == shown, tree
+    if continue_shown:
+        button = tree[-1]
+        assert button.action == "Press" and button.state & STATE_DEFAULT, button
+        assert button.place == (*on_screen(376, 432), 121, 17), button
+
+
+def expect_fatal_error_and_end(lab, cd, setup):
+    lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert lab.wine.press_ok("Fatal Error")
+    lab.wine.wait_for("the command box", title=TITLE, cls="#32770")
+    assert lab.wine.press_ok(TITLE)
+    assert setup.wait(20) == 0
+
+
+@test
+def splash_answers_the_keyboard_and_a_screen_reader(lab):
+    cd = lab.stage()
+    for press in ("space", "Return", "accessible"):
+        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{press}")
+        lab.splash()
+        if press == "space":  # read before Continue shows, where the timing leaves room
+            before = lab.count(DARK_BLUE, LABEL)
+            tree = lab.wine.accessible_tree("VarnokForm")
+            if before == 0 and lab.count(DARK_BLUE, LABEL) == 0:
+                assert "Continue" not in [child.name for child in tree], tree
+                lab.display.xdotool("key", "space")
+        lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+        assert setup.poll() is None, "a key before Continue showed ended Setup"
+        expect_splash_tree(lab.wine, continue_shown=True)
+        if press == "accessible":
+            assert lab.wine.press_accessible("VarnokForm", "Continue")
+        else:
+            lab.display.xdotool("key", press)
+        expect_fatal_error_and_end(lab, cd, setup)
 
 
 @test
@@ -366,6 +416,20 @@ class Wizard:
         return not self.lab.wine.visible(title=WIZARD_TITLE)
 
 
+def page_texts():
+    """The wizard's page texts as its source spells them: runs of string literals, each run
+    ending in a comma."""
+    source = (ROOT / "tourlet" / "page_texts.cpp").read_text("utf-8")
+    body = source[source.index("pages{"):source.index("};")]
+    texts, text = [], ""
+    for literal, comma in re.findall(r'L"((?:[^"\\]|\\.)*)"(,?)', body):
+        text += literal.replace("\\n", "\n")
+        if comma:
+            texts.append(text)
+            text = ""
+    return texts
+
+
 def expect_wizard_look(wizard, shot):
     px = lambda x, y: wizard.pixel(shot, x, y)  # noqa: E731
     face = px(466, 5)
@@ -466,6 +530,30 @@ def tourlet_keyboard_pages_and_ends_on_space_cancel_and_alt_f4(lab):
         ends.append(tourlet.wait(20))
     assert ends == [0, 0, 0], ends
     assert not lab.wine.visible(title=STAND_IN_TITLE), "an ending started the installer"
+
+
+@test
+def wizard_reads_to_a_screen_reader(lab):
+    cd = lab.stage_cd()
+    lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab)
+    shot = lab.display.screenshot("page0")
+    for page, text in enumerate(page_texts()):
+        if page:
+            lab.display.xdotool("key", "alt+n")
+            shot = wizard.wait_for_page(shot, f"page{page}")
+        tree = lab.wine.accessible_tree("VarnokForm")
+        assert (tree[0].name, tree[0].role) == (WIZARD_TITLE, ROLE_CLIENT), tree[0]
+        assert [(child.name, child.role) for child in tree[1:4]] == [
+            ("Emblem and computer", ROLE_GRAPHIC), (text, ROLE_STATIC_TEXT),
+            ("Pelmor Systems, Inc.", ROLE_STATIC_TEXT)], (page, tree)
+        # The buttons are the system's own objects: Windows calls them push buttons, Wine's
+        # stand-in for them only a client area.
+        buttons = tree[4:]
+        assert [button.name for button in buttons] == ["< Back", "Next >", "Cancel"], tree
+        assert all(button.role in (ROLE_PUSH_BUTTON, ROLE_CLIENT) for button in buttons), tree
+        assert bool(buttons[0].state & STATE_UNAVAILABLE) == (page == 0), buttons[0]
+    lab.wine.close("VarnokForm")
 
 
 @test

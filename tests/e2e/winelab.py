@@ -152,6 +152,22 @@ class Window:
                       int(f[6], 16), int(f[7], 16), f[8].replace("\\n", "\n"))
 
 
+@dataclass
+class Accessible:
+    child_id: int
+    name: str
+    role: int
+    state: int
+    action: str
+    place: tuple
+
+    @staticmethod
+    def parse(line):
+        child_id, name, role, state, action, place = line.split("\t")
+        return Accessible(int(child_id), name.replace("\\n", "\n"), int(role), int(state, 16),
+                          action, tuple(int(v) for v in place.split(",")))
+
+
 class Screenshot:
     def __init__(self, rgb):
         self.rgb = rgb
@@ -251,6 +267,22 @@ class Wine:
 
     def wait_for(self, what, seconds=20, **match):
         return poll(what, lambda: self.visible(**match), seconds, 0.05)[0]
+
+    def accessible_tree(self, cls, probe=None):
+        """The client area's accessible object, then its children, as a screen reader reads
+        them: one Accessible each. `probe` overrides this prefix's probe program."""
+        tree = self.logs / "tree.txt"
+        tree.unlink(missing_ok=True)
+        command = self.machine.command([probe or self.probe_exe, "tree", cls,
+                                        self.windows_path(tree)])
+        if self.run(command, "probe", 120) != 0 or not tree.exists():
+            raise AssertionError(f"no accessible object for the {cls} window")
+        return [Accessible.parse(line) for line in tree.read_text("utf-8").splitlines() if line]
+
+    def press_accessible(self, cls, name, probe=None):
+        """Does the default action of the accessible child named `name`."""
+        command = self.machine.command([probe or self.probe_exe, "press", cls, name])
+        return self.run(command, "probe", 120) == 0
 
     def press_ok(self, title):
         return self.run(self.machine.command([self.probe_exe, "ok", title]), "probe", 30) == 0

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "accessibility.h"
 #include "fake_platform.h"
 #include "varnok_clip.h"
 
@@ -136,6 +137,51 @@ TEST_F(Splash, ClicksElsewhereDoNothing) {
     }
     EXPECT_TRUE(log_.empty());
     EXPECT_FALSE(form_.Ended());
+}
+
+// Labels take no focus: Enter and Space press "Continue" once it shows, and nothing before.
+TEST_F(Splash, EnterAndSpacePressContinueOnlyOnceItShows) {
+    for (const forms::Key key : {forms::Key::Enter, forms::Key::Space}) {
+        Log log;
+        fake::FakeHost host(log);
+        fake::FakeSystem system(log);
+        host.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
+        forms::Form form(setup::SplashDesign(), host);
+        setup::FrmSplash splash(form, system);
+        form.Load();
+        EXPECT_TRUE(form.KeyPressed(key, false));
+        EXPECT_EQ(log, (Log{"move 192,144", "read Varnok.avi"})) << "before Continue shows";
+        for (const auto& [id, interval] : std::map(host.timers)) {
+            if (interval == 2500) {
+                form.TimerFired(id);
+            }
+        }
+        log.clear();
+        EXPECT_TRUE(form.KeyPressed(key, false));
+        EXPECT_EQ(log, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "end"}));
+    }
+}
+
+// What a screen reader is told, in reading order; "Continue" only once it shows, as a button.
+TEST_F(Splash, ScreenReadersFindThePicturesTheClipAndThenContinue) {
+    using forms::AccessibleRole;
+    const auto described = [this] {
+        std::vector<std::pair<std::wstring, AccessibleRole>> out;
+        for (const auto& element : forms::AccessibleElements(form_)) {
+            out.emplace_back(element.name, element.role);
+        }
+        return out;
+    };
+    using Described = std::vector<std::pair<std::wstring, AccessibleRole>>;
+    const Described pictures{{L"Pelmor banner", AccessibleRole::Graphic},
+                             {L"Pelmor's VARNOK title and notices", AccessibleRole::Graphic},
+                             {L"VARNOK animation", AccessibleRole::Animation}};
+    form_.Load();
+    EXPECT_EQ(described(), pictures);
+    form_.TimerFired(Timer1());
+    Described withContinue = pictures;
+    withContinue.emplace_back(L"Continue", AccessibleRole::PushButton);
+    EXPECT_EQ(described(), withContinue);
 }
 
 }  // namespace

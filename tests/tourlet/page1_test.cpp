@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "accessibility.h"
 #include "fake_platform.h"
 #include "page_texts.h"
 
@@ -93,6 +94,19 @@ TEST_F(Wizard, FocusStartsOnCancelAndTabSkipsADisabledBack) {
     Press("NextButton");
     EXPECT_EQ(tab(false), "BackButton");
     EXPECT_EQ(tab(false), "CancelButton");
+}
+
+// The page text whole, as a screen reader reads it; the buttons by their shown captions.
+TEST_F(Wizard, ScreenReadersFindThePageTextWholeAndTheButtons) {
+    form_.Load();
+    Press("NextButton");
+    std::vector<std::wstring> names;
+    for (const auto& element : forms::AccessibleElements(form_)) {
+        names.push_back(element.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Emblem and computer", tourlet::PageText(1),
+                                                L"Pelmor Systems, Inc.", L"< Back", L"Next >",
+                                                L"Cancel"}));
 }
 
 // Every line of the fixed pages, the line feeds and the spaces, as the wizard shows them.

@@ -1,0 +1,108 @@
+// The client area of a form window as Active Accessibility sees it: one object whose children
+// are the controls the form paints itself, as simple elements, and its push buttons, as the
+// system's own objects for their windows. oleacc.dll is loaded from the system folder the
+// first time a client asks, so a program nobody inspects never loads it.
+#pragma once
+
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <vector>
+
+#include "accessibility.h"
+#include "system_library.h"
+
+namespace forms::win32 {
+
+class FormWindow;
+
+// oleacc's and oleaut32's functions the object needs; Loaded() is false where one is missing.
+struct ActiveAccessibility {
+    ActiveAccessibility();
+    bool Loaded() const;
+
+    SystemLibrary oleacc{L"oleacc.dll"};
+    SystemLibrary oleaut32{L"oleaut32.dll"};
+    decltype(LresultFromObject)* resultFromObject;
+    decltype(CreateStdAccessibleObject)* createStandardObject;
+    decltype(AccessibleObjectFromWindow)* objectFromWindow;
+    decltype(SysAllocString)* allocString;
+};
+
+class AccessibleForm final : public IAccessible {
+  public:
+    // IAccessible's id, {618736E0-3C3D-11CF-810C-00AA00389B71}: defined here, since the import
+    // library that carries it would also tie the program to oleacc.dll.
+    static constexpr IID kIid = {
+        0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+    // `standard` is the system's object for the client area, which this one takes over.
+    AccessibleForm(HWND window, const Form& form, const ActiveAccessibility& api,
+                   IAccessible* standard);
+    // The window is going: every later call fails, whoever still holds the object.
+    void Disconnect();
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch: no type information; clients use the v-table.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override;
+    // IAccessible
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override;
+    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override;
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override;
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override;
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override;
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override;
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override;
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override;
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override;
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override;
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override;
+    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
+                                          VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override;
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override;
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override;
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override;
+
+    // Posted to the window to click the control whose position in the design is `wParam`:
+    // a client's call returns before the click's own message boxes show.
+    static constexpr UINT kPressMessage = WM_APP + 0x41;
+
+    // Push buttons' windows carry this plus their control's position in the design as id.
+    static constexpr int kFirstButtonId = 100;
+
+  private:
+    ~AccessibleForm();
+    // Reads the form afresh; false once disconnected.
+    bool Refresh();
+    // Child ids count the elements from 1; 0 is the client area itself.
+    enum class Target { Self, Element, Invalid };
+    Target Resolve(const VARIANT& child, const AccessibleElement*& element);
+    HRESULT ElementVariant(size_t index, VARIANT* out);
+    HRESULT Text(std::wstring_view text, BSTR* out) const;
+    RECT ScreenRectOf(const AccessibleElement& element) const;
+    size_t DesignIndexOf(const AccessibleElement& element) const;
+    HWND ButtonWindow(const AccessibleElement& element) const;
+
+    LONG references_ = 1;
+    HWND window_;
+    const Form* form_;
+    const ActiveAccessibility& api_;
+    IAccessible* standard_;  // the system's object for the client area: parent, self
+    std::vector<AccessibleElement> elements_;
+};
+
+}  // namespace forms::win32
