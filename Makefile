@@ -4,7 +4,7 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build cd check check-shipped demo bench fuzz pictures format format-check clean
+.PHONY: all setup build cd sign dist check check-shipped demo bench fuzz pictures format format-check clean
 
 all: build
 
@@ -19,12 +19,27 @@ build: setup
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64 -j $(JOBS)
 
-# The demo CD as it would be burnt, from the i686 programs the CD ships.
+# The demo CD as it would be burnt, from the i686 programs the CD ships, and its image.
 cd: build
 	tools/stage-cd.sh build/win32 build/host build/cd
+	tools/make-iso.sh build/cd build/varnok-cd.iso
+
+# Signs the CD's programs with the certificate VARNOK_SIGN_CERT and VARNOK_SIGN_KEY name
+# (see tools/sign.sh), and writes the image again with them.
+sign: cd
+	tools/sign.sh build/cd
+	tools/make-iso.sh build/cd build/varnok-cd.iso
+
+# What is handed over: the image, signed where a certificate is named, and its checksum.
+dist: sign
+	rm -rf build/dist && mkdir -p build/dist
+	cp build/varnok-cd.iso build/dist/
+	cd build/dist && sha256sum varnok-cd.iso > SHA256SUMS
+	@cat build/dist/SHA256SUMS
 
 check: cd format-check
 	ctest --preset host -j $(JOBS)
+	python3 tests/release/check_release.py --build build --work build/release
 	python3 tests/e2e/run_tests.py --build build --work build/e2e
 
 # The shipped i686 programs where the kernel runs no 32-bit program: through qemu, slowly.

@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Checks of what is released, read from the built files: the programs' imports and
+manifests, the CD image, signing, and that two clean builds give the same bytes.
+
+    check_release.py --build build --work build/release [check names...]
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import traceback
+import xml.etree.ElementTree as ElementTree
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+PROGRAMS = ["setup/Setup.exe", "tourlet/Tourlet.exe", "demo/Setup.exe"]
+CD_FILES = ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe", "Varnok.avi", "autorun.inf"]
+# DLLs Windows loads only from the system folder (KnownDLLs), whatever lies beside a program.
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll",
+              "oleaut32.dll", "advapi32.dll", "msvcrt.dll", "comdlg32.dll", "shlwapi.dll"}
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # Windows 7
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # Windows 8
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # Windows 8.1
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # Windows 10 and 11
+}
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+
+CHECKS = []
+
+
+def check(function):
+    CHECKS.append(function)
+    return function
+
+
+def run(args, cwd=None, env=None, log=None):
+    """Runs a tool with no terminal; its output goes to `log`, or is returned."""
+    if log is not None:
+        with open(log, "ab") as out:
+            subprocess.run(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                           stderr=subprocess.STDOUT, check=True)
+        return ""
+    return subprocess.run(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, check=True,
+                          capture_output=True, text=True).stdout
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+class PeFile:
+    """Just enough of a PE image: its sections and its import directory."""
+
+    def __init__(self, path):
+        self.data = Path(path).read_bytes()
+        header = struct.unpack_from("<I", self.data, 0x3C)[0]
+        assert self.data[header:header + 4] == b"PE\0\0", f"{path} is no PE image"
+        sections, optional_size = struct.unpack_from("<2xH12xH", self.data, header + 4)
+        optional = header + 24
+        magic = struct.unpack_from("<H", self.data, optional)[0]
+        directories = optional + (96 if magic == 0x10B else 112)
+        self.import_rva = struct.unpack_from("<I", self.data, directories + 8)[0]
+        table = optional + optional_size
+        self.sections = [struct.unpack_from("<8xIIII", self.data, table + 40 * i)
+                         for i in range(sections)]  # size, rva, raw size, raw offset
+
+    def offset(self, rva):
+        for size, start, raw_size, raw in self.sections:
+            if start <= rva < start + max(size, raw_size):
+                return raw + rva - start
+        raise ValueError(f"RVA {rva:#x} lies in no section")
+
+    def string(self, rva):
+        at = self.offset(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode("ascii")
+
+    def imported_dlls(self):
+        names, at = [], self.offset(self.import_rva)
+        while True:
+            name_rva = struct.unpack_from("<I", self.data, at + 12)[0]
+            if name_rva == 0:
+                return names
+            names.append(self.string(name_rva).lower())
+            at += 20
+
+    def manifest(self):
+        start = self.data.index(b"<?xml")
+        end = self.data.index(b"</assembly>", start) + len(b"</assembly>")
+        return ElementTree.fromstring(self.data[start:end])
+
+
+def each_program(options):
+    for build in ("win32", "win64"):
+        for program in PROGRAMS:
+            yield f"{build}/{program}", options.build / build / program
+
+
+@check
+def programs_import_only_known_dlls(options):
+    for name, path in each_program(options):
+        dlls = PeFile(path).imported_dlls()
+        assert set(dlls) <= KNOWN_DLLS, f"{name} imports {sorted(set(dlls) - KNOWN_DLLS)}"
+        assert "kernel32.dll" in dlls and "user32.dll" in dlls, (name, dlls)
+        if "demo" not in name:  # looked up while running, so it is no import
+            assert b"SetDefaultDllDirectories\0" in PeFile(path).data, name
+
+
+@check
+def manifests_ask_for_no_elevation_and_scale_on_dense_screens(options):
+    for name, path in each_program(options):
+        manifest = PeFile(path).manifest()
+        levels = [element.get("level") for element in manifest.iter()
+                  if element.tag.endswith("requestedExecutionLevel")]
+        assert levels == ["asInvoker"], (name, levels)
+        if "demo" in name:
+            continue
+        systems = {element.get("Id") for element in manifest.iter()
+                   if element.tag.endswith("supportedOS")}
+        assert systems == SUPPORTED_OS, (name, systems)
+        settings = {element.tag.split("}")[1]: element.text for element in manifest.iter()
+                    if element.tag.startswith("{http://schemas.microsoft.com/SMI/")}
+        assert settings == {"dpiAware": "false", "gdiScaling": "true"}, (name, settings)
+        assert manifest.find(f"{ASM_V1}dependency") is None, f"{name} depends on an assembly"
+
+
+def image_files(image):
+    listing = run(["xorriso", "-no_rc", "-joliet", "on", "-indev", str(image), "-find", "/"])
+    return sorted(line.strip("'")[1:] for line in listing.splitlines() if line != "'/'")
+
+
+def has_joliet(image):
+    """A supplementary volume descriptor with a UCS-2 escape sequence, from sector 17 on."""
+    with open(image, "rb") as file:
+        for sector in range(17, 32):
+            file.seek(sector * 2048)
+            descriptor = file.read(2048)
+            if descriptor[0] == 255:
+                return False
+            if descriptor[0] == 2 and descriptor[88:91] in (b"%/@", b"%/C", b"%/E"):
+                return True
+    return False
+
+
+@check
+def the_cd_image_holds_the_staged_cd(options):
+    image = options.build / "varnok-cd.iso"
+    assert image_files(image) == sorted(CD_FILES + ["VARNOK"]), image_files(image)
+    assert has_joliet(image), "no Joliet names"
+    info = run(["xorriso", "-no_rc", "-indev", str(image), "-pvd_info"])
+    assert "Volume Id    : VARNOK" in info.splitlines(), info
+    extracted = options.work / "extracted"
+    shutil.rmtree(extracted, ignore_errors=True)
+    run(["osirrox", "-no_rc", "-indev", str(image), "-extract", "/", str(extracted)])
+    for name in CD_FILES:
+        assert sha256(extracted / name) == sha256(options.build / "cd" / name), name
+    autorun = (extracted / "autorun.inf").read_bytes()
+    assert autorun == b"[autorun]\r\nopen=Setup.exe\r\nicon=Setup.exe,0\r\nlabel=VARNOK\r\n", autorun
+
+
+@check
+def signing_signs_each_program_and_reads_back(options):
+    work = options.work / "signing"
+    shutil.rmtree(work, ignore_errors=True)
+    shutil.copytree(options.build / "cd", work / "cd")
+    log = work / "log.txt"
+    env = {key: value for key, value in os.environ.items() if not key.startswith("VARNOK_")}
+    before = {name: sha256(work / "cd" / name) for name in CD_FILES}
+    unsigned = run([str(ROOT / "tools" / "sign.sh"), str(work / "cd")], env=env)
+    assert "No certificate named" in unsigned, unsigned
+    assert before == {name: sha256(work / "cd" / name) for name in CD_FILES}
+
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+         "-subj", "/CN=Pelmor Test Signing", "-keyout", str(work / "key.pem"),
+         "-out", str(work / "cert.pem")], log=log)
+    env.update(VARNOK_SIGN_CERT=str(work / "cert.pem"), VARNOK_SIGN_KEY=str(work / "key.pem"),
+               VARNOK_SIGN_CAFILE=str(work / "cert.pem"))
+    run([str(ROOT / "tools" / "sign.sh"), str(work / "cd")], env=env, log=log)
+    for name in ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe"]:
+        assert sha256(work / "cd" / name) != before[name], f"{name} was not signed"
+        verified = run(["osslsigncode", "verify", "-CAfile", str(work / "cert.pem"),
+                        "-in", str(work / "cd" / name)])
+        assert "Signature verification: ok" in verified, (name, verified)
+        assert "Pelmor Test Signing" in verified, (name, verified)
+
+
+def clean_build(clone, log):
+    """The CD and its image, built from a fresh clone alone."""
+    run(["git", "clone", "-q", "--no-hardlinks", str(ROOT), str(clone)], log=log)
+    for preset in ("host", "win32"):
+        run(["cmake", "--preset", preset], cwd=clone, log=log)
+    run(["cmake", "--build", "--preset", "host", "--target", "varnok_clip"], cwd=clone, log=log)
+    run(["cmake", "--build", "--preset", "win32", "-j", str(os.cpu_count() or 1), "--target",
+         "Setup", "Tourlet", "InstallerStandIn"], cwd=clone, log=log)
+    run(["tools/stage-cd.sh", "build/win32", "build/host", "build/cd"], cwd=clone, log=log)
+    run(["tools/make-iso.sh", "build/cd", "build/varnok-cd.iso"], cwd=clone, log=log)
+    return {name: sha256(clone / "build" / "cd" / name) for name in CD_FILES} | {
+        "image": sha256(clone / "build" / "varnok-cd.iso")}
+
+
+@check
+def two_clean_builds_give_the_same_bytes(options):
+    """From the last commit: work not yet committed is not in the clones."""
+    work = options.work / "repeat"
+    shutil.rmtree(work, ignore_errors=True)
+    work.mkdir(parents=True)
+    first = clean_build(work / "one", work / "one.log")
+    second = clean_build(work / "another folder, longer", work / "another.log")
+    differing = [name for name in first if first[name] != second[name]]
+    assert not differing, f"differ between the builds: {differing}"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", type=Path, default=Path("build"))
+    parser.add_argument("--work", type=Path, default=Path("build/release"))
+    parser.add_argument("names", nargs="*")
+    options = parser.parse_args()
+    options.build, options.work = options.build.resolve(), options.work.resolve()
+    options.work.mkdir(parents=True, exist_ok=True)
+    passed = failed = 0
+    for function in CHECKS:
+        if options.names and function.__name__ not in options.names:
+            continue
+        try:
+            function(options)
+            print(f"PASS {function.__name__}", flush=True)
+            passed += 1
+        except Exception:  # noqa: BLE001 - every failure is reported and counted
+            print(f"FAIL {function.__name__}", flush=True)
+            traceback.print_exc()
+            failed += 1
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

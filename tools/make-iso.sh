@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Writes the CD image from a staged CD folder: make-iso.sh <CD folder> <image>
+# ISO 9660 with Joliet names, volume label VARNOK. Every date in it is SOURCE_DATE_EPOCH
+# (by default the last commit's time), so the same sources give the same image.
+set -euo pipefail
+cd_folder=$1 image=$2
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 946684800)
+fi
+export SOURCE_DATE_EPOCH
+
+# The files' own times are the checkout's; the image takes them, so they are set first.
+find "$cd_folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+rm -f "$image"
+xorriso -no_rc -as mkisofs -quiet -iso-level 2 -J -joliet-long -V VARNOK \
+    -o "$image" "$cd_folder" </dev/null
