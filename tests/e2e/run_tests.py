@@ -105,6 +105,41 @@ class Lab:
     def splash(self):
         return self.wine.wait_for("the splash window", cls="VarnokForm")
 
+    def cd_on_drive_d(self):
+        """The CD image of this test's architecture, extracted and mapped as drive D:, of the
+        CD-ROM type. Returns the folder behind D:."""
+        image = self.options.build / "varnok-cd.iso"
+        if self.arch != "i686":
+            image = self.folder / "varnok-cd.iso"
+            subprocess.run([str(ROOT / "tools" / "make-iso.sh"), str(self.stage_cd()),
+                            str(image)], check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        disc = self.folder / "disc"
+        subprocess.run(["osirrox", "-no_rc", "-indev", str(image), "-extract", "/", str(disc)],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        (self.folder / "prefix" / "dosdevices" / "d:").symlink_to(disc)
+        assert self.wine.run(self.wine.machine.command(
+            ["reg", "add", "HKLM\\Software\\Wine\\Drives", "/v", "d:", "/d", "cdrom", "/f"]),
+            "reg") == 0
+        return disc
+
+    def programs_running(self):
+        """The chain's programs still running in this test's prefix, by file name."""
+        prefix = f"WINEPREFIX={self.folder / 'prefix'}".encode()
+        running = []
+        for process in Path("/proc").iterdir():
+            try:
+                if prefix not in (process / "environ").read_bytes().split(b"\0"):
+                    continue
+                command = (process / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+            name = command.replace("\\", "/").rsplit("/", 1)[-1].lower()
+            if name in ("setup.exe", "tourlet.exe"):
+                running.append(name)
+        return running
+
     def close(self):
         self.wine.stop()
 
@@ -530,6 +565,48 @@ def tourlet_keyboard_pages_and_ends_on_space_cancel_and_alt_f4(lab):
         ends.append(tourlet.wait(20))
     assert ends == [0, 0, 0], ends
     assert not lab.wine.visible(title=STAND_IN_TITLE), "an ending started the installer"
+
+
+def walk_chain(lab, cd, root, name):
+    """Setup from `cd` through Tourlet to the installer, with a quick double click on
+    "Continue" and on the last "Next >"; `root` is the install root the programs see. Each
+    double click starts one program, and every program has ended afterwards."""
+    setup = lab.wine.start(cd / "Setup.exe", cd, name)
+    lab.splash()
+    assert lab.programs_running() == ["setup.exe"], lab.programs_running()
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    lab.display.click(*on_screen(*ON_LABEL))
+    lab.display.xdotool("click", 1)
+    assert setup.wait(20) == 0
+    wizard = Wizard(lab)
+    shot = lab.display.screenshot()
+    for page in (1, 2):
+        lab.display.click(wizard.left + 320, wizard.top + 308)  # Next
+        shot = wizard.wait_for_page(shot, f"page{page}")
+    lab.display.click(wizard.left + 320, wizard.top + 308)
+    lab.display.xdotool("click", 1)
+    started = lab.wine.wait_for("the installer", 20, title=STAND_IN_TITLE)
+    assert root + "\\VARNOK\\Setup.exe" in started.texts, started.texts
+    poll("Tourlet to end", wizard.gone, 20)
+    assert len(lab.wine.visible(title=STAND_IN_TITLE)) == 1, "the installer started twice"
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+    poll("every program to end", lambda: not lab.programs_running(), 20)
+
+
+@test
+def the_cd_image_runs_the_chain_from_drive_d(lab):
+    disc = lab.cd_on_drive_d()
+    walk_chain(lab, disc, "D:", "setup")
+
+
+@test
+def twenty_runs_of_the_chain_in_a_row(lab):
+    cd = lab.stage_cd()
+    for run in range(20):
+        try:
+            walk_chain(lab, cd, Wine.windows_path(cd), f"setup-{run}")
+        except (AssertionError, Timeout) as error:
+            raise AssertionError(f"run {run + 1} of 20: {error}") from error
 
 
 @test
