@@ -29,10 +29,9 @@ std::vector<AccessibleElement> AccessibleElements(const Form& form) {
         switch (design.kind) {
             case Kind::Label: {
                 const bool pressable = form.Handles(design.name, Event::Click);
-                elements.push_back({&control,
-                                    pressable ? AccessibleRole::PushButton
-                                              : AccessibleRole::StaticText,
-                                    control.Text(), false});
+                elements.push_back(
+                    {&control, pressable ? AccessibleRole::PushButton : AccessibleRole::StaticText,
+                     control.Text(), false});
                 break;
             }
             case Kind::Image:

@@ -91,8 +91,8 @@ HRESULT AccessibleForm::ElementVariant(size_t index, VARIANT* out) {
     const AccessibleElement& element = elements_[index];
     if (element.ownWindow) {
         IDispatch* object = nullptr;
-        if (SUCCEEDED(api_.objectFromWindow(ButtonWindow(element), static_cast<DWORD>(OBJID_CLIENT), IID_IDispatch,
-                                            reinterpret_cast<void**>(&object)))) {
+        if (SUCCEEDED(api_.objectFromWindow(ButtonWindow(element), static_cast<DWORD>(OBJID_CLIENT),
+                                            IID_IDispatch, reinterpret_cast<void**>(&object)))) {
             out->vt = VT_DISPATCH;
             out->pdispVal = object;
             return S_OK;
@@ -100,6 +100,16 @@ HRESULT AccessibleForm::ElementVariant(size_t index, VARIANT* out) {
     }
     SetLong(out, static_cast<LONG>(index) + 1);
     return S_OK;
+}
+
+// A pressable label is the window's default button: Enter presses it.
+LONG AccessibleForm::StateOf(const AccessibleElement& element) const {
+    LONG state =
+        element.role == AccessibleRole::PushButton ? STATE_SYSTEM_DEFAULT : STATE_SYSTEM_READONLY;
+    state |= element.control->Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
+    state |= element.role == AccessibleRole::Animation ? STATE_SYSTEM_ANIMATED : 0;
+    state |= IsWindowVisible(window_) ? 0 : STATE_SYSTEM_INVISIBLE;
+    return state;
 }
 
 HRESULT AccessibleForm::Text(std::wstring_view text, BSTR* out) const {
@@ -241,15 +251,9 @@ HRESULT AccessibleForm::get_accState(VARIANT child, VARIANT* state) {
     switch (Resolve(child, element)) {
         case Target::Self:
             return standard_->get_accState(child, state);
-        case Target::Element: {
-            LONG flags = element->role == AccessibleRole::PushButton ? STATE_SYSTEM_DEFAULT
-                                                                     : STATE_SYSTEM_READONLY;
-            flags |= element->control->Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
-            flags |= element->role == AccessibleRole::Animation ? STATE_SYSTEM_ANIMATED : 0;
-            flags |= IsWindowVisible(window_) ? 0 : STATE_SYSTEM_INVISIBLE;
-            SetLong(state, flags);
+        case Target::Element:
+            SetLong(state, StateOf(*element));
             return S_OK;
-        }
         case Target::Invalid:
             break;
     }
@@ -303,8 +307,7 @@ HRESULT AccessibleForm::get_accSelection(VARIANT* selection) {
 HRESULT AccessibleForm::get_accDefaultAction(VARIANT child, BSTR* action) {
     *action = nullptr;
     const AccessibleElement* element = nullptr;
-    if (Resolve(child, element) == Target::Element &&
-        element->role == AccessibleRole::PushButton) {
+    if (Resolve(child, element) == Target::Element && element->role == AccessibleRole::PushButton) {
         return Text(L"Press", action);
     }
     return S_FALSE;
@@ -349,11 +352,9 @@ HRESULT AccessibleForm::accNavigate(LONG direction, VARIANT start, VARIANT* end)
             return standard_->accNavigate(direction, start, end);
         }
         next = direction == NAVDIR_FIRSTCHILD ? 1 : count;
-    } else if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN ||
-               direction == NAVDIR_RIGHT) {
+    } else if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT) {
         next = start.lVal + 1;
-    } else if (direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP ||
-               direction == NAVDIR_LEFT) {
+    } else if (direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT) {
         next = start.lVal - 1;
     }
     if (next < 1 || next > count) {

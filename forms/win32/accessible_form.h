@@ -1,6 +1,6 @@
 // The client area of a form window as Active Accessibility sees it: one object whose children
 // are the controls the form paints itself, as simple elements, and its push buttons, as the
-// system's own objects for their windows. oleacc.dll is loaded from the system folder the
+// system's own objects for them. oleacc.dll is loaded from the system folder the
 // first time a client asks, so a program nobody inspects never loads it.
 #pragma once
 
@@ -14,8 +14,6 @@
 #include "system_library.h"
 
 namespace forms::win32 {
-
-class FormWindow;
 
 // oleacc's and oleaut32's functions the object needs; Loaded() is false where one is missing.
 struct ActiveAccessibility {
@@ -51,8 +49,8 @@ class AccessibleForm final : public IAccessible {
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override;
     // IAccessible
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override;
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override;
@@ -92,6 +90,7 @@ class AccessibleForm final : public IAccessible {
     enum class Target { Self, Element, Invalid };
     Target Resolve(const VARIANT& child, const AccessibleElement*& element);
     HRESULT ElementVariant(size_t index, VARIANT* out);
+    LONG StateOf(const AccessibleElement& element) const;
     HRESULT Text(std::wstring_view text, BSTR* out) const;
     RECT ScreenRectOf(const AccessibleElement& element) const;
     size_t DesignIndexOf(const AccessibleElement& element) const;

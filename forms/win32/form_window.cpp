@@ -380,11 +380,11 @@ LRESULT FormWindow::OnGetObject(WPARAM wParam, LPARAM lParam) {
     }
     if (!accessibility_) {
         accessibility_ = std::make_unique<ActiveAccessibility>();
+        // For the program's life: oleacc keeps ole32 loaded, and the object in use needs it.
         const SystemLibrary ole32(L"ole32.dll");
-        const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx");
-        comReady_ =
-            initialise != nullptr &&
-            SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        if (const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx")) {
+            initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        }
     }
     if (accessible_ == nullptr && accessibility_->Loaded()) {
         IAccessible* standard = nullptr;

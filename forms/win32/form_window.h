@@ -87,7 +87,6 @@ class FormWindow : public FormHost {
     std::map<int, OwnedBitmap> pictures_;
     std::unique_ptr<ActiveAccessibility> accessibility_;  // loaded when first asked for
     AccessibleForm* accessible_ = nullptr;                // one reference held here
-    bool comReady_ = false;
 };
 
 }  // namespace forms::win32

@@ -28,9 +28,9 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
 void RestrictDllSearchToSystemFolder() {
     using SetDefaultDllDirectoriesFunction = BOOL WINAPI(DWORD);
     using Generic = void (*)();
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction*>(
-        reinterpret_cast<Generic>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
-                                                 "SetDefaultDllDirectories")));
+    const auto setDefault =
+        reinterpret_cast<SetDefaultDllDirectoriesFunction*>(reinterpret_cast<Generic>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (setDefault == nullptr || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         SetDllDirectoryW(L"");
     }
