@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cwctype>
-#include "error.h"
 #include <utility>
+
+#include "error.h"
 
 namespace forms {
 namespace {

@@ -14,5 +14,11 @@ export SOURCE_DATE_EPOCH
 # The files' own times are the checkout's; the image takes them, so they are set first.
 find "$cd_folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 rm -f "$image"
-xorriso -no_rc -as mkisofs -quiet -iso-level 2 -J -joliet-long -V VARNOK \
-    -o "$image" "$cd_folder" </dev/null
+# xorriso talks on its error stream even when all goes well: shown only when it fails.
+messages=$(mktemp)
+trap 'rm -f "$messages"' EXIT
+if ! xorriso -no_rc -as mkisofs -quiet -iso-level 2 -J -joliet-long -V VARNOK \
+    -no-pad -o "$image" "$cd_folder" </dev/null 2>"$messages"; then
+    cat "$messages" >&2
+    exit 1
+fi

@@ -3,9 +3,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include "error.h"
 
 #include "avi_clip.h"
+#include "error.h"
 #include "frame_decoder.h"
 #include "text_layout.h"
 

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the clip reader and decodes every frame it accepts.
+// Feeds arbitrary bytes to the clip reader, as a clip and as a bitmap file, and decodes
+// every frame it accepts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +8,26 @@
 
 #include "frame_decoder.h"
 
+namespace {
+
+void DecodeAsPicture(const uint8_t* data, size_t size) {
+    std::optional<clip::AviClip> picture;
+    try {
+        picture.emplace(clip::AviClip::ParseBitmapFile(std::span(data, size)));
+    } catch (const clip::ClipError&) {
+        return;
+    }
+    try {
+        clip::FrameDecoder(*picture).AdvanceTo(0);  // checked while parsing
+    } catch (const clip::ClipError&) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    DecodeAsPicture(data, size);
     std::optional<clip::AviClip> clip;
     try {
         clip.emplace(clip::AviClip::Parse(std::span(data, size)));
