@@ -593,6 +593,37 @@ def walk_chain(lab, cd, root, name):
     poll("every program to end", lambda: not lab.programs_running(), 20)
 
 
+# The DLL the programs load while running that is no KnownDLL, planted beside them, with
+# Wine told to prefer a DLL it finds on the search path to its own, as Windows does for all
+# but KnownDLLs: a load by bare name takes the planted one. (Planted KnownDLLs such as ole32
+# or version.dll would be taken by Wine's own DLLs' delay loads under that setting; Windows
+# takes KnownDLLs and their imports from the system folder only.)
+PLANTED = ["oleacc"]
+
+
+@test
+def dlls_planted_beside_the_programs_are_never_loaded(lab):
+    cd = lab.stage_cd()
+    for folder in (cd, cd / "VARNOK"):
+        for name in PLANTED:
+            shutil.copy(lab.programs / "tests" / "e2e" / "planted.dll", folder / f"{name}.dll")
+    lab.wine.overrides = ",".join(PLANTED) + "=n,b"
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    lab.splash()
+    lab.wait_for_pixels("Continue", DARK_BLUE, LABEL, present=True)
+    expect_splash_tree(lab.wine, continue_shown=True)
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    Wizard(lab)
+    lab.wine.accessible_tree("VarnokForm")
+    lab.display.xdotool("key", "alt+n", "alt+n", "alt+n")
+    lab.wine.wait_for("the installer", 20, title=STAND_IN_TITLE)
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+    poll("every program to end", lambda: not lab.programs_running(), 20)
+    loaded = sorted(str(path.relative_to(cd)) for path in cd.rglob("*.loaded"))
+    assert not loaded, f"planted DLLs were loaded: {loaded}"
+
+
 @test
 def the_cd_image_runs_the_chain_from_drive_d(lab):
     disc = lab.cd_on_drive_d()

@@ -225,11 +225,13 @@ class Wine:
         self.machine = machine
         self.started = []
         self.probe_exe = None
+        self.overrides = ""  # more of WINEDLLOVERRIDES, for the programs this test starts
 
     def env(self):
         env = dict(os.environ)
         env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8", LC_ALL="C.UTF-8")
+                   WINEDLLOVERRIDES=";".join(filter(None, ["mscoree,mshtml=", self.overrides])),
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8")
         env.update(self.machine.env())
         return env
 
