@@ -44,8 +44,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     HMODULE program = LoadLibraryExW(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
     std::vector<Picture> pictures;
-    if (program == nullptr ||
-        !EnumResourceNamesW(program, RT_RCDATA, AddPicture, reinterpret_cast<LONG_PTR>(&pictures))) {
+    if (program == nullptr || !EnumResourceNamesW(program, RT_RCDATA, AddPicture,
+                                                  reinterpret_cast<LONG_PTR>(&pictures))) {
         std::fprintf(stderr, "no pictures in the program\n");
         return 1;
     }
@@ -54,7 +54,8 @@ int wmain(int argc, wchar_t** argv) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         for (const Picture& picture : pictures) {
-            const clip::AviClip file = clip::AviClip::ParseBitmapFile({picture.bytes, picture.size});
+            const clip::AviClip file =
+                clip::AviClip::ParseBitmapFile({picture.bytes, picture.size});
             clip::FrameDecoder decoder(file);
             decoder.AdvanceTo(0);
             if (run == 0) {
