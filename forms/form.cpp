@@ -23,14 +23,14 @@ Control::Control(const ControlDesign& design, Form& form)
 void Control::SetVisible(bool visible) {
     if (visible_ != visible) {
         visible_ = visible;
-        form_.Changed(*this);
+        form_.Changed(*this, Change::Visibility);
     }
 }
 
 void Control::SetEnabled(bool enabled) {
     if (enabled_ != enabled) {
         enabled_ = enabled;
-        form_.Changed(*this);
+        form_.Changed(*this, Change::Enabled);
     }
 }
 
@@ -38,7 +38,7 @@ void Control::SetText(const std::wstring& text) {
     if (text_ != text) {
         text_ = text;
         if (visible_ || HasOwnWindow()) {
-            form_.Changed(*this);
+            form_.Changed(*this, Change::Text);
         }
     }
 }
@@ -312,9 +312,10 @@ bool Form::AccessKeyPressed(wchar_t letter) {
 
 // A focused button that is disabled or hidden hands the focus on to the next in tab order,
 // as a dialog would.
-void Form::Changed(const Control& control) {
+void Form::Changed(const Control& control, Change change) {
     if (!control.HasOwnWindow()) {
         host_.Invalidate(control.Design().rect);
+        host_.Announce(control, change);
         return;
     }
     const bool losesFocus = !control.CanHoldFocus() && host_.FocusedChild() == control.Name();

@@ -86,8 +86,8 @@ class Form {
     bool AccessKeyPressed(wchar_t letter);
     // Gives the focus to the control with the lowest tab index that can hold it.
     void FocusFirst();
-    // How a control's change reaches the screen.
-    void Changed(const Control& control);
+    // How a control's change reaches the screen, and screen readers.
+    void Changed(const Control& control, Change change);
 
     // What handlers do to the window.
     void Move(int left, int top) { host_.MoveWindow(left, top); }

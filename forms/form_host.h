@@ -12,6 +12,7 @@
 namespace forms {
 
 enum class MessageIcon { None, Exclamation };
+enum class Change { Visibility, Enabled, Text };
 
 class Control;
 
@@ -20,6 +21,9 @@ class FormHost {
     virtual ~FormHost() = default;
 
     virtual void Invalidate(const Rect& area) = 0;
+    // A control the form paints itself changed: screen readers are told, as a control with
+    // a window of its own tells them itself.
+    virtual void Announce(const Control& control, Change change) = 0;
     virtual void MoveWindow(int left, int top) = 0;  // the outer top-left corner, in pixels
     virtual void HideWindow() = 0;
     // Writes text straight onto the window at the top-left text position.

@@ -564,6 +564,32 @@ void FormWindow::Invalidate(const Rect& area) {
     InvalidateRect(window_, &box, FALSE);
 }
 
+// Screen readers learn of a painted control's changes only from these events. Child ids
+// are positions among the accessible elements, counted from 1; showing or hiding one
+// renumbers those after it.
+void FormWindow::Announce(const Control& control, Change change) {
+    const Kind kind = control.Design().kind;
+    if (kind != Kind::Label && kind != Kind::Image && kind != Kind::Animation) {
+        return;  // shapes and lines are not told
+    }
+    const LONG client = OBJID_CLIENT;
+    if (change == Change::Visibility) {
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window_, client, CHILDID_SELF);
+    }
+    const std::vector<AccessibleElement> elements = AccessibleElements(form_);
+    const auto found = std::find_if(elements.begin(), elements.end(), [&](const auto& element) {
+        return element.control == &control;
+    });
+    if (found == elements.end()) {
+        return;  // hidden: no longer a child to name
+    }
+    const LONG id = static_cast<LONG>(found - elements.begin()) + 1;
+    const DWORD event = change == Change::Visibility ? EVENT_OBJECT_SHOW
+                        : change == Change::Enabled  ? EVENT_OBJECT_STATECHANGE
+                                                     : EVENT_OBJECT_NAMECHANGE;
+    NotifyWinEvent(event, window_, client, id);
+}
+
 void FormWindow::MoveWindow(int left, int top) {
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

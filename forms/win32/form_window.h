@@ -31,6 +31,7 @@ class FormWindow : public FormHost {
 
     // FormHost
     void Invalidate(const Rect& area) override;
+    void Announce(const Control& control, Change change) override;
     void MoveWindow(int left, int top) override;
     void HideWindow() override;
     void PrintText(const std::wstring& text) override;

@@ -7,6 +7,9 @@
 //   probe tree <class> <output file> the client area's accessible object and its children:
 //                                    id, name, role, state, default action; UTF-8
 //   probe press <class> <name>       does the default action of the child of that name
+//   probe events <class> <seconds> <output file>
+//                                    the client area's accessibility events for that long:
+//                                    a first line "ready", then event, child id, child's name
 #include <windows.h>
 
 #include <oleacc.h>
@@ -202,6 +205,75 @@ int WriteTree(const std::wstring& className, const std::wstring& path) {
     return 0;
 }
 
+struct EventLog {
+    HWND window = nullptr;
+    FILE* output = nullptr;
+};
+EventLog* watched = nullptr;  // WinEvent callbacks carry no context of their own
+
+const char* EventName(DWORD event) {
+    switch (event) {
+        case EVENT_OBJECT_SHOW:
+            return "show";
+        case EVENT_OBJECT_HIDE:
+            return "hide";
+        case EVENT_OBJECT_REORDER:
+            return "reorder";
+        case EVENT_OBJECT_STATECHANGE:
+            return "state";
+        case EVENT_OBJECT_NAMECHANGE:
+            return "name";
+        default:
+            return nullptr;
+    }
+}
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
+                         DWORD) {
+    if (window != watched->window || object != OBJID_CLIENT || EventName(event) == nullptr) {
+        return;
+    }
+    std::wstring name;
+    IAccessible* parent = nullptr;
+    VARIANT found{};
+    if (child != CHILDID_SELF &&
+        SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
+                                            static_cast<DWORD>(child), &parent, &found))) {
+        BSTR text = nullptr;
+        parent->get_accName(found, &text);
+        name = Take(text);
+        parent->Release();
+    }
+    std::fprintf(watched->output, "%s\t%ld\t%s\n", EventName(event), child, Escaped(name).c_str());
+    std::fflush(watched->output);
+}
+
+int WatchEvents(const std::wstring& className, int seconds, const std::wstring& path) {
+    EventLog log{FindWindowW(className.c_str(), nullptr), _wfopen(path.c_str(), L"wb")};
+    DWORD process = 0;
+    GetWindowThreadProcessId(log.window, &process);
+    if (log.window == nullptr || log.output == nullptr) {
+        return 1;
+    }
+    watched = &log;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         OnWinEvent, process, 0, WINEVENT_OUTOFCONTEXT);
+    std::fprintf(log.output, "ready\n");
+    std::fflush(log.output);
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                  QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+    UnhookWinEvent(hook);
+    std::fclose(log.output);
+    return 0;
+}
+
 int Press(const std::wstring& className, const std::wstring& wanted) {
     IAccessible* client = ClientObjectOf(className);
     if (client == nullptr) {
@@ -250,6 +322,12 @@ int wmain(int argc, wchar_t** argv) {
         CoUninitialize();
         return result;
     }
+    if (argc == 5 && std::wstring(argv[1]) == L"events") {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const int result = WatchEvents(argv[2], _wtoi(argv[3]), argv[4]);
+        CoUninitialize();
+        return result;
+    }
     if (argc == 5 && std::wstring(argv[1]) == L"resize") {
         const auto size = MAKEWPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
         Request request{argv[2], L"", 0, size};
@@ -259,6 +337,6 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr,
                  "usage: probe list <file> | probe close <class> | probe ok <title> | "
                  "probe resize <class> <width> <height> | probe tree <class> <file> | "
-                 "probe press <class> <name>\n");
+                 "probe press <class> <name> | probe events <class> <seconds> <file>\n");
     return 2;
 }

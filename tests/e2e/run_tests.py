@@ -648,8 +648,13 @@ def wizard_reads_to_a_screen_reader(lab):
     shot = lab.display.screenshot("page0")
     for page, text in enumerate(page_texts()):
         if page:
+            watcher, events = lab.wine.watch_events("VarnokForm", 3)
             lab.display.xdotool("key", "alt+n")
             shot = wizard.wait_for_page(shot, f"page{page}")
+            assert watcher.wait(30) == 0
+            told = events.read_text("utf-8").splitlines()[1:]
+            # The new page text is told as the name of the page's child, the second.
+            assert f"name\t2\t{text}".replace("\n", "\\n") in told, told
         tree = lab.wine.accessible_tree("VarnokForm")
         assert (tree[0].name, tree[0].role) == (WIZARD_TITLE, ROLE_CLIENT), tree[0]
         assert [(child.name, child.role) for child in tree[1:4]] == [

@@ -235,10 +235,10 @@ class Wine:
         env.update(self.machine.env())
         return env
 
-    def start(self, exe, cwd, name, loader=None):
+    def start(self, exe, cwd, name, loader=None, args=()):
         """Starts a program; `loader` overrides the machine's, for i686 through emulation."""
         log = open(self.logs / f"{name}.log", "wb")
-        command = [loader, str(exe)] if loader else self.machine.command([exe])
+        command = [loader, str(exe), *args] if loader else self.machine.command([exe, *args])
         process = subprocess.Popen(command, cwd=str(cwd), env=self.env(),
                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         process.log_file = log
@@ -280,6 +280,16 @@ class Wine:
         if self.run(command, "probe", 120) != 0 or not tree.exists():
             raise AssertionError(f"no accessible object for the {cls} window")
         return [Accessible.parse(line) for line in tree.read_text("utf-8").splitlines() if line]
+
+    def watch_events(self, cls, seconds):
+        """Starts noting the accessibility events of the `cls` window's client area; returns
+        the process and the file it writes, once the watch is in place."""
+        events = self.logs / "events.txt"
+        events.unlink(missing_ok=True)
+        watcher = self.start(self.probe_exe, self.logs, "events",
+                             args=["events", cls, str(seconds), self.windows_path(events)])
+        poll("the event watch", lambda: events.exists() and events.read_text("utf-8"), 30)
+        return watcher, events
 
     def press_accessible(self, cls, name, probe=None):
         """Does the default action of the accessible child named `name`."""

@@ -26,6 +26,7 @@ class FakeHost : public forms::FormHost {
     explicit FakeHost(std::vector<std::string>& log) : log_(log) {}
 
     void Invalidate(const forms::Rect& area) override { invalidated.push_back(area); }
+    void Announce(const forms::Control&, forms::Change) override {}  // no screen reader here
     void MoveWindow(int left, int top) override {
         log_.push_back("move " + std::to_string(left) + "," + std::to_string(top));
     }
