@@ -117,6 +117,17 @@ std::wstring AvailableFace(HDC dc, std::wstring_view face) {
     return {};
 }
 
+OwnedBitmap PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels) {
+    const BITMAPINFO info = TopDownRgb32(width, height);
+    void* bits = nullptr;
+    OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        throw clip::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
+    }
+    std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
+    return bitmap;
+}
+
 }  // namespace
 
 FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design)
@@ -359,17 +370,6 @@ OwnedBitmap FormWindow::DecodePicture(int resource) {
     } catch (const clip::ClipError& error) {
         throw clip::Error(what + error.what() + ".");
     }
-}
-
-OwnedBitmap FormWindow::PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels) {
-    const BITMAPINFO info = TopDownRgb32(width, height);
-    void* bits = nullptr;
-    OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) {
-        throw clip::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
-    }
-    std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
-    return bitmap;
 }
 
 // The client area's object for screen readers. COM is started on the window's thread for it,

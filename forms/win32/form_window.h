@@ -66,7 +66,6 @@ class FormWindow : public FormHost {
 
     void LoadPictures();
     OwnedBitmap DecodePicture(int resource);
-    static OwnedBitmap PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels);
 
     void PaintClientArea(HDC dc);
     void PaintControl(HDC dc, const Control& control);

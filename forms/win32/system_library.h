@@ -20,8 +20,6 @@ class SystemLibrary {
     SystemLibrary(const SystemLibrary&) = delete;
     SystemLibrary& operator=(const SystemLibrary&) = delete;
 
-    bool Loaded() const { return module_ != nullptr; }
-
     template <typename Function>
     Function* Find(const char* name) const {
         if (module_ == nullptr) {

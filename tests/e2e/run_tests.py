@@ -220,8 +220,8 @@ SPLASH_ELEMENTS = [("Pelmor banner", ROLE_GRAPHIC),
                    ("VARNOK animation", ROLE_ANIMATION)]
 
 
-def expect_splash_tree(wine, continue_shown, probe=None):
-    tree = wine.accessible_tree("VarnokForm", probe)
+def expect_splash_tree(wine, continue_shown):
+    tree = wine.accessible_tree("VarnokForm")
     assert (tree[0].name, tree[0].role) == (TITLE, ROLE_CLIENT), tree[0]
     shown = SPLASH_ELEMENTS + ([("Continue", ROLE_PUSH_BUTTON)] if continue_shown else [])
     assert [(child.name, child.role) for child in tree[1:]] == shown, tree
@@ -231,7 +231,7 @@ def expect_splash_tree(wine, continue_shown, probe=None):
         assert button.place == (*on_screen(376, 432), 121, 17), button
 
 
-def expect_fatal_error_and_end(lab, cd, setup):
+def expect_fatal_error_and_end(lab, setup):
     lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
     assert lab.wine.press_ok("Fatal Error")
     lab.wine.wait_for("the command box", title=TITLE, cls="#32770")
@@ -258,7 +258,7 @@ def splash_answers_the_keyboard_and_a_screen_reader(lab):
             assert lab.wine.press_accessible("VarnokForm", "Continue")
         else:
             lab.display.xdotool("key", press)
-        expect_fatal_error_and_end(lab, cd, setup)
+        expect_fatal_error_and_end(lab, setup)
 
 
 @test

@@ -257,8 +257,7 @@ class Wine:
     def windows(self):
         listing = self.logs / "windows.txt"
         listing.unlink(missing_ok=True)
-        self.run(self.machine.command([self.probe_exe, "list", self.windows_path(listing)]),
-                 "probe", 30)
+        self.probe("list", self.windows_path(listing))
         if not listing.exists():
             return []
         return [Window.parse(line) for line in listing.read_text("utf-8").splitlines() if line]
@@ -270,14 +269,17 @@ class Wine:
     def wait_for(self, what, seconds=20, **match):
         return poll(what, lambda: self.visible(**match), seconds, 0.05)[0]
 
-    def accessible_tree(self, cls, probe=None):
+    def probe(self, *args, seconds=30):
+        """Runs the probe program in this prefix; its exit code."""
+        return self.run(self.machine.command([self.probe_exe, *args]), "probe", seconds)
+
+    def accessible_tree(self, cls):
         """The client area's accessible object, then its children, as a screen reader reads
-        them: one Accessible each. `probe` overrides this prefix's probe program."""
+        them: one Accessible each."""
         tree = self.logs / "tree.txt"
         tree.unlink(missing_ok=True)
-        command = self.machine.command([probe or self.probe_exe, "tree", cls,
-                                        self.windows_path(tree)])
-        if self.run(command, "probe", 120) != 0 or not tree.exists():
+        written = self.probe("tree", cls, self.windows_path(tree), seconds=120) == 0
+        if not written or not tree.exists():
             raise AssertionError(f"no accessible object for the {cls} window")
         return [Accessible.parse(line) for line in tree.read_text("utf-8").splitlines() if line]
 
@@ -291,20 +293,18 @@ class Wine:
         poll("the event watch", lambda: events.exists() and events.read_text("utf-8"), 30)
         return watcher, events
 
-    def press_accessible(self, cls, name, probe=None):
+    def press_accessible(self, cls, name):
         """Does the default action of the accessible child named `name`."""
-        command = self.machine.command([probe or self.probe_exe, "press", cls, name])
-        return self.run(command, "probe", 120) == 0
+        return self.probe("press", cls, name, seconds=120) == 0
 
     def press_ok(self, title):
-        return self.run(self.machine.command([self.probe_exe, "ok", title]), "probe", 30) == 0
+        return self.probe("ok", title) == 0
 
     def resize(self, cls, width, height):
-        return self.run(self.machine.command([self.probe_exe, "resize", cls, width, height]),
-                        "probe", 30) == 0
+        return self.probe("resize", cls, width, height) == 0
 
     def close(self, cls):
-        return self.run(self.machine.command([self.probe_exe, "close", cls]), "probe", 30) == 0
+        return self.probe("close", cls) == 0
 
     def stop(self):
         """Ends this prefix's Wine server, which ends the programs this test started in it."""

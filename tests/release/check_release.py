@@ -104,11 +104,12 @@ def each_program(options):
 @check
 def programs_import_only_known_dlls(options):
     for name, path in each_program(options):
-        dlls = PeFile(path).imported_dlls()
+        program = PeFile(path)
+        dlls = program.imported_dlls()
         assert set(dlls) <= KNOWN_DLLS, f"{name} imports {sorted(set(dlls) - KNOWN_DLLS)}"
         assert "kernel32.dll" in dlls and "user32.dll" in dlls, (name, dlls)
         if "demo" not in name:  # looked up while running, so it is no import
-            assert b"SetDefaultDllDirectories\0" in PeFile(path).data, name
+            assert b"SetDefaultDllDirectories\0" in program.data, name
 
 
 @check
