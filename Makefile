@@ -4,7 +4,8 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build cd sign dist check check-shipped demo bench fuzz pictures format format-check clean
+.PHONY: all setup build cd sign dist unit check check-stress check-shipped demo bench fuzz pictures format \
+	format-check clean
 
 all: build
 
@@ -37,10 +38,21 @@ dist: sign
 	cd build/dist && sha256sum varnok-cd.iso > SHA256SUMS
 	@cat build/dist/SHA256SUMS
 
+# The quick loop: the native tree and its unit tests alone.
+unit: setup
+	cmake --preset host >/dev/null
+	cmake --build --preset host -j $(JOBS)
+	ctest --preset host -j $(JOBS)
+
 check: cd format-check
 	ctest --preset host -j $(JOBS)
 	python3 tests/release/check_release.py --build build --work build/release
 	python3 tests/e2e/run_tests.py --build build --work build/e2e
+
+# The end-to-end suite with every core kept busy by a load the run starts and ends itself, to
+# shake out races before CI does. Not part of CI.
+check-stress: cd
+	python3 tests/e2e/run_tests.py --build build --work build/e2e-stress --stress
 
 # The shipped i686 programs where the kernel runs no 32-bit program: through qemu, slowly.
 check-shipped: cd

@@ -4,15 +4,38 @@
 
 #include <string>
 
+namespace {
+
+// The whole path, however deep the folder: a cut one would leave no marker and hide a load.
+std::wstring OwnPath(HINSTANCE instance) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        std::wstring path(MAX_PATH, L'\0');
-        path.resize(GetModuleFileNameW(instance, path.data(), MAX_PATH));
-        HANDLE marker = CreateFileW((path + L".loaded").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (marker != INVALID_HANDLE_VALUE) {
-            CloseHandle(marker);
+        const std::wstring path = OwnPath(instance);
+        HANDLE marker = path.empty()
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileW((path + L".loaded").c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (marker == INVALID_HANDLE_VALUE) {
+            return FALSE;  // a load that cannot be noted must not pass for no load
         }
+        CloseHandle(marker);
     }
     return TRUE;
 }

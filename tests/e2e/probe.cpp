@@ -1,20 +1,22 @@
-// The end-to-end tests' eyes inside Wine: lists the top-level windows with their state and
-// the texts of their children, or asks a window to close.
-//   probe list <output file>        one window a line, UTF-8, tab-separated
+// The end-to-end tests' eyes inside Wine. Everything it writes is JSON in UTF-8, every text
+// exactly as the window holds it.
+//   probe list <output file>        the top-level windows, their state and their children
 //   probe close <window class>      posts WM_CLOSE to the visible windows of that class
 //   probe ok <box title>            presses OK in the visible message box of that title
 //   probe resize <class> <w> <h>    gives the visible windows of that class a new outer size
 //   probe tree <class> <output file> the client area's accessible object and its children:
-//                                    id, name, role, state, default action; UTF-8
+//                                    id, name, role, state, default action and place, with
+//                                    the HRESULT of every value that could not be read
 //   probe press <class> <name>       does the default action of the child of that name
 //   probe events <class> <seconds> <output file>
-//                                    the client area's accessibility events for that long:
-//                                    a first line "ready", then event, child id, child's name
+//                                    the client area's accessibility events for that long,
+//                                    one JSON object a line, the first {"ready": true}
 #include <windows.h>
 
 #include <oleacc.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,16 +34,66 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// Tabs and line ends inside texts would break the line format.
-std::string Escaped(const std::wstring& text) {
-    std::string out;
+std::string Json(const std::wstring& text) {
+    std::string out = "\"";
     for (char c : Utf8(text)) {
-        out += c == '\n'   ? std::string("\\n")
-               : c == '\r' ? std::string()
-               : c == '\t' ? std::string(" ")
-                           : std::string(1, c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
     }
-    return out;
+    return out + "\"";
+}
+
+// Plain ASCII that needs no escaping: names of events, numbers in hexadecimal.
+std::string Quoted(const char* text) {
+    return std::string("\"") + text + "\"";
+}
+
+std::string Json(long value) {
+    return std::to_string(value);
+}
+
+std::string Json(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string Field(const char* name, const std::string& value) {
+    return std::string("\"") + name + "\": " + value;
+}
+
+std::string Joined(const std::vector<std::string>& items, const char* open, const char* close) {
+    std::string out = open;
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i ? ", " : "") + items[i];
+    }
+    return out + close;
+}
+
+std::string Object(const std::vector<std::string>& fields) {
+    return Joined(fields, "{", "}");
+}
+
+std::string Array(const std::vector<std::string>& items) {
+    return Joined(items, "[", "]");
+}
+
+bool WriteFile(const std::wstring& path, const std::string& text) {
+    // Whole or not at all: the reader never sees half a file.
+    const std::wstring temporary = path + L".part";
+    FILE* output = _wfopen(temporary.c_str(), L"wb");
+    if (output == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), output) == text.size();
+    return std::fclose(output) == 0 && written &&
+           MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::wstring TextOf(HWND window) {
@@ -57,33 +109,41 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-BOOL CALLBACK AddChildText(HWND child, LPARAM texts) {
-    const std::wstring text = TextOf(child);
-    if (!text.empty()) {
-        auto& all = *reinterpret_cast<std::wstring*>(texts);
-        all +=
-            (all.empty() ? L"" : L" | ") + text + (IsWindowEnabled(child) ? L"" : L" (disabled)");
-    }
+BOOL CALLBACK AddChild(HWND child, LPARAM children) {
+    reinterpret_cast<std::vector<std::string>*>(children)->push_back(
+        Object({Field("class", Json(ClassOf(child))), Field("text", Json(TextOf(child))),
+                Field("enabled", Json(IsWindowEnabled(child) != FALSE))}));
     return TRUE;
 }
 
-BOOL CALLBACK ListWindow(HWND window, LPARAM output) {
+BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     RECT outer{};
     RECT client{};
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    std::wstring children;
-    EnumChildWindows(window, AddChildText, reinterpret_cast<LPARAM>(&children));
-    std::fprintf(
-        reinterpret_cast<FILE*>(output),
-        "%lu\t%d\t%s\t%s\t%ld,%ld,%ld,%ld\t%ld,%ld\t%lx\t%lx\t%s\n", process,
-        IsWindowVisible(window) ? 1 : 0, Escaped(ClassOf(window)).c_str(),
-        Escaped(TextOf(window)).c_str(), outer.left, outer.top, outer.right, outer.bottom,
-        client.right, client.bottom, static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
-        static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)), Escaped(children).c_str());
+    std::vector<std::string> children;
+    EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
+    reinterpret_cast<std::vector<std::string>*>(windows)->push_back(Object({
+        Field("pid", Json(static_cast<long>(process))),
+        Field("visible", Json(IsWindowVisible(window) != FALSE)),
+        Field("class", Json(ClassOf(window))),
+        Field("title", Json(TextOf(window))),
+        Field("outer",
+              Array({Json(outer.left), Json(outer.top), Json(outer.right), Json(outer.bottom)})),
+        Field("client", Array({Json(client.right), Json(client.bottom)})),
+        Field("style", Json(static_cast<long>(GetWindowLongW(window, GWL_STYLE)))),
+        Field("ex_style", Json(static_cast<long>(GetWindowLongW(window, GWL_EXSTYLE)))),
+        Field("children", Array(children)),
+    }));
     return TRUE;
+}
+
+int ListWindows(const std::wstring& path) {
+    std::vector<std::string> windows;
+    EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&windows));
+    return WriteFile(path, Array(windows) + "\n") ? 0 : 2;
 }
 
 struct Request {
@@ -127,6 +187,7 @@ constexpr IID kIidAccessible = {
 struct Accessible {
     IAccessible* object = nullptr;
     LONG id = CHILDID_SELF;
+    HRESULT found = S_OK;  // how the child was obtained; object is null where it failed
 };
 
 std::wstring Take(BSTR text) {
@@ -135,47 +196,92 @@ std::wstring Take(BSTR text) {
     return out;
 }
 
-std::vector<Accessible> ChildrenOf(IAccessible* parent) {
+std::string Hresult(HRESULT result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(result));
+    return Quoted(text);
+}
+
+std::vector<Accessible> ChildrenOf(IAccessible* parent, HRESULT& counted) {
     LONG count = 0;
-    parent->get_accChildCount(&count);
+    counted = parent->get_accChildCount(&count);
+    if (FAILED(counted) || count <= 0) {
+        return {};
+    }
     std::vector<VARIANT> found(static_cast<size_t>(count));
     LONG obtained = 0;
-    AccessibleChildren(parent, 0, count, found.data(), &obtained);
+    counted = AccessibleChildren(parent, 0, count, found.data(), &obtained);
     std::vector<Accessible> children;
     for (LONG i = 0; i < obtained; ++i) {
         VARIANT& child = found[static_cast<size_t>(i)];
-        if (child.vt == VT_DISPATCH) {
+        if (child.vt == VT_DISPATCH && child.pdispVal != nullptr) {
             IAccessible* object = nullptr;
-            child.pdispVal->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&object));
+            const HRESULT result =
+                child.pdispVal->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&object));
             child.pdispVal->Release();
-            children.push_back({object, CHILDID_SELF});
+            children.push_back({SUCCEEDED(result) ? object : nullptr, CHILDID_SELF, result});
         } else if (child.vt == VT_I4) {
             parent->AddRef();
-            children.push_back({parent, child.lVal});
+            children.push_back({parent, child.lVal, S_OK});
+        } else {
+            VariantClear(&child);
+            children.push_back({nullptr, CHILDID_SELF, E_UNEXPECTED});
         }
     }
     return children;
 }
 
+// One value an element was asked for: the value, or the HRESULT of the failure.
+struct Values {
+    std::vector<std::string> fields;
+    std::vector<std::string> failed;
+
+    void Add(const char* name, HRESULT result, const std::string& value) {
+        if (FAILED(result)) {
+            failed.push_back(Field(name, Hresult(result)));
+        } else {
+            fields.push_back(Field(name, value));
+        }
+    }
+};
+
+std::string NumberOf(const VARIANT& value) {
+    return value.vt == VT_I4 ? Json(static_cast<long>(value.lVal)) : "null";
+}
+
 std::string Describe(const Accessible& item) {
+    Values values;
+    values.fields.push_back(Field("id", Json(static_cast<long>(item.id))));
+    if (item.object == nullptr) {
+        values.Add("object", item.found, "null");
+        values.fields.push_back(Field("failed", Object(values.failed)));
+        return Object(values.fields);
+    }
     VARIANT self{};
     self.vt = VT_I4;
     self.lVal = item.id;
-    BSTR name = nullptr, action = nullptr;
-    VARIANT role{}, state{};
-    item.object->get_accName(self, &name);
-    item.object->get_accRole(self, &role);
-    item.object->get_accState(self, &state);
-    item.object->get_accDefaultAction(self, &action);
+    // Each value is read before it is written out: arguments have no order of evaluation.
+    BSTR name = nullptr;
+    HRESULT result = item.object->get_accName(self, &name);
+    values.Add("name", result, Json(Take(name)));
+    VARIANT role{};
+    result = item.object->get_accRole(self, &role);
+    values.Add("role", result, NumberOf(role));
+    VariantClear(&role);
+    VARIANT state{};
+    result = item.object->get_accState(self, &state);
+    values.Add("state", result, NumberOf(state));
+    VariantClear(&state);
+    BSTR action = nullptr;
+    result = item.object->get_accDefaultAction(self, &action);
+    // No default action is an answer, not a failure.
+    values.Add("action", result == DISP_E_MEMBERNOTFOUND ? S_FALSE : result,
+               action != nullptr ? Json(Take(action)) : "null");
     LONG left = 0, top = 0, width = 0, height = 0;
-    item.object->accLocation(&left, &top, &width, &height, self);
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "\t%ld\t%lx\t", role.vt == VT_I4 ? role.lVal : -1L,
-                  state.vt == VT_I4 ? static_cast<unsigned long>(state.lVal) : 0ul);
-    char place[96];
-    std::snprintf(place, sizeof place, "\t%ld,%ld,%ld,%ld", left, top, width, height);
-    return std::to_string(item.id) + "\t" + Escaped(Take(name)) + numbers + Escaped(Take(action)) +
-           place;
+    result = item.object->accLocation(&left, &top, &width, &height, self);
+    values.Add("place", result, Array({Json(left), Json(top), Json(width), Json(height)}));
+    values.fields.push_back(Field("failed", Object(values.failed)));
+    return Object(values.fields);
 }
 
 IAccessible* ClientObjectOf(const std::wstring& className) {
@@ -191,18 +297,23 @@ IAccessible* ClientObjectOf(const std::wstring& className) {
 
 int WriteTree(const std::wstring& className, const std::wstring& path) {
     IAccessible* client = ClientObjectOf(className);
-    FILE* output = _wfopen(path.c_str(), L"wb");
-    if (client == nullptr || output == nullptr) {
+    if (client == nullptr) {
         return 1;
     }
-    std::fprintf(output, "%s\n", Describe({client, CHILDID_SELF}).c_str());
-    for (const Accessible& child : ChildrenOf(client)) {
-        std::fprintf(output, "%s\n", Describe(child).c_str());
-        child.object->Release();
+    HRESULT counted = S_OK;
+    std::vector<std::string> elements{Describe({client, CHILDID_SELF, S_OK})};
+    for (const Accessible& child : ChildrenOf(client, counted)) {
+        elements.push_back(Describe(child));
+        if (child.object != nullptr) {
+            child.object->Release();
+        }
     }
-    std::fclose(output);
     client->Release();
-    return 0;
+    if (FAILED(counted)) {  // a partial list would pass for the whole tree
+        elements.push_back(Object(
+            {Field("id", "null"), Field("failed", Object({Field("children", Hresult(counted))}))}));
+    }
+    return WriteFile(path, Array(elements) + "\n") ? 0 : 2;
 }
 
 struct EventLog {
@@ -228,24 +339,33 @@ const char* EventName(DWORD event) {
     }
 }
 
+void WriteLine(const std::string& line) {
+    std::fprintf(watched->output, "%s\n", line.c_str());
+    std::fflush(watched->output);
+}
+
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
                          DWORD) {
     if (window != watched->window || object != OBJID_CLIENT || EventName(event) == nullptr) {
         return;
     }
-    std::wstring name;
+    std::vector<std::string> fields{Field("event", Quoted(EventName(event))),
+                                    Field("child", Json(static_cast<long>(child)))};
     IAccessible* parent = nullptr;
     VARIANT found{};
-    if (child != CHILDID_SELF &&
-        SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
-                                            static_cast<DWORD>(child), &parent, &found))) {
+    if (child != CHILDID_SELF) {
+        HRESULT result = AccessibleObjectFromEvent(window, static_cast<DWORD>(object),
+                                                   static_cast<DWORD>(child), &parent, &found);
         BSTR text = nullptr;
-        parent->get_accName(found, &text);
-        name = Take(text);
-        parent->Release();
+        if (SUCCEEDED(result)) {
+            result = parent->get_accName(found, &text);
+            parent->Release();
+            VariantClear(&found);
+        }
+        fields.push_back(SUCCEEDED(result) ? Field("name", Json(Take(text)))
+                                           : Field("failed", Hresult(result)));
     }
-    std::fprintf(watched->output, "%s\t%ld\t%s\n", EventName(event), child, Escaped(name).c_str());
-    std::fflush(watched->output);
+    WriteLine(Object(fields));
 }
 
 int WatchEvents(const std::wstring& className, int seconds, const std::wstring& path) {
@@ -258,8 +378,11 @@ int WatchEvents(const std::wstring& className, int seconds, const std::wstring& 
     watched = &log;
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_NAMECHANGE, nullptr,
                                          OnWinEvent, process, 0, WINEVENT_OUTOFCONTEXT);
-    std::fprintf(log.output, "ready\n");
-    std::fflush(log.output);
+    if (hook == nullptr) {
+        std::fclose(log.output);
+        return 1;
+    }
+    WriteLine(Object({Field("ready", Json(true))}));
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
@@ -280,13 +403,17 @@ int Press(const std::wstring& className, const std::wstring& wanted) {
         return 1;
     }
     int result = 1;
-    for (const Accessible& child : ChildrenOf(client)) {
+    HRESULT counted = S_OK;
+    for (const Accessible& child : ChildrenOf(client, counted)) {
+        if (child.object == nullptr) {
+            continue;
+        }
         VARIANT self{};
         self.vt = VT_I4;
         self.lVal = child.id;
         BSTR name = nullptr;
-        child.object->get_accName(self, &name);
-        if (result != 0 && Take(name) == wanted) {
+        if (result != 0 && SUCCEEDED(child.object->get_accName(self, &name)) &&
+            Take(name) == wanted) {
             result = SUCCEEDED(child.object->accDoDefaultAction(self)) ? 0 : 1;
         }
         child.object->Release();
@@ -295,40 +422,40 @@ int Press(const std::wstring& className, const std::wstring& wanted) {
     return result;
 }
 
+int WithCom(int (*work)(const std::wstring&, const std::wstring&), const wchar_t* first,
+            const wchar_t* second) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int result = work(first, second);
+    CoUninitialize();
+    return result;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && std::wstring(argv[1]) == L"list") {
-        const std::wstring temporary = std::wstring(argv[2]) + L".part";
-        FILE* output = _wfopen(temporary.c_str(), L"wb");
-        if (output == nullptr) {
-            return 2;
-        }
-        EnumWindows(ListWindow, reinterpret_cast<LPARAM>(output));
-        std::fclose(output);
-        // Whole or not at all: the reader never sees half a list.
-        return MoveFileExW(temporary.c_str(), argv[2], MOVEFILE_REPLACE_EXISTING) ? 0 : 2;
+    const std::wstring verb = argc > 1 ? argv[1] : L"";
+    if (argc == 3 && verb == L"list") {
+        return ListWindows(argv[2]);
     }
-    if (argc == 3 && std::wstring(argv[1]) == L"close") {
+    if (argc == 3 && verb == L"close") {
         return PostToWindows({argv[2], L"", WM_CLOSE, 0});
     }
-    if (argc == 3 && std::wstring(argv[1]) == L"ok") {
+    if (argc == 3 && verb == L"ok") {
         return PostToWindows({L"#32770", argv[2], WM_COMMAND, IDOK});
     }
-    if (argc == 4 && (std::wstring(argv[1]) == L"tree" || std::wstring(argv[1]) == L"press")) {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        const int result = std::wstring(argv[1]) == L"tree" ? WriteTree(argv[2], argv[3])
-                                                            : Press(argv[2], argv[3]);
-        CoUninitialize();
-        return result;
+    if (argc == 4 && verb == L"tree") {
+        return WithCom(WriteTree, argv[2], argv[3]);
     }
-    if (argc == 5 && std::wstring(argv[1]) == L"events") {
+    if (argc == 4 && verb == L"press") {
+        return WithCom(Press, argv[2], argv[3]);
+    }
+    if (argc == 5 && verb == L"events") {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         const int result = WatchEvents(argv[2], _wtoi(argv[3]), argv[4]);
         CoUninitialize();
         return result;
     }
-    if (argc == 5 && std::wstring(argv[1]) == L"resize") {
+    if (argc == 5 && verb == L"resize") {
         const auto size = MAKEWPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
         Request request{argv[2], L"", 0, size};
         EnumWindows(ResizeMatchingWindow, reinterpret_cast<LPARAM>(&request));

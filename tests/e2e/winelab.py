@@ -5,7 +5,9 @@ One Wine prefix is made per run and copied for every test. Every Wine process ge
 keep them open. Waiting is always polling against a deadline.
 """
 
+import json
 import os
+import select
 import shutil
 import subprocess
 import time
@@ -129,6 +131,8 @@ def poll(what, check, seconds, interval=0.1):
 
 @dataclass
 class Window:
+    """A top-level window as the probe lists it; `children` as the probe gives them (class,
+    text, enabled), `texts` their texts."""
     pid: int
     visible: bool
     cls: str
@@ -141,31 +145,49 @@ class Window:
     client_height: int
     style: int
     ex_style: int
-    texts: str
+    children: list
 
     @staticmethod
-    def parse(line):
-        f = line.rstrip("\n").split("\t")
-        left, top, right, bottom = map(int, f[4].split(","))
-        cw, ch = map(int, f[5].split(","))
-        return Window(int(f[0]), f[1] == "1", f[2], f[3], left, top, right, bottom, cw, ch,
-                      int(f[6], 16), int(f[7], 16), f[8].replace("\\n", "\n"))
+    def of(listed):
+        left, top, right, bottom = listed["outer"]
+        width, height = listed["client"]
+        return Window(listed["pid"], listed["visible"], listed["class"], listed["title"], left,
+                      top, right, bottom, width, height, listed["style"] & 0xFFFFFFFF,
+                      listed["ex_style"] & 0xFFFFFFFF, listed["children"])
+
+    @property
+    def texts(self):
+        return [child["text"] for child in self.children if child["text"]]
+
+    def enabled(self, text):
+        matching = [child["enabled"] for child in self.children if child["text"] == text]
+        assert len(matching) == 1, f"{len(matching)} children {text!r} in {self.texts}"
+        return matching[0]
 
 
-@dataclass
 class Accessible:
-    child_id: int
-    name: str
-    role: int
-    state: int
-    action: str
-    place: tuple
+    """One element of an accessible tree: id, name, role, state, action (None where it has no
+    default action) and place. A value the probe could not read fails the test that reads it,
+    with the HRESULT it got."""
 
-    @staticmethod
-    def parse(line):
-        child_id, name, role, state, action, place = line.split("\t")
-        return Accessible(int(child_id), name.replace("\\n", "\n"), int(role), int(state, 16),
-                          action, tuple(int(v) for v in place.split(",")))
+    FIELDS = ("name", "role", "state", "action", "place")
+
+    def __init__(self, element):
+        self.child_id = element.get("id")
+        self.failed = element.get("failed", {})
+        self.values = element
+
+    def __getattr__(self, field):
+        if field not in Accessible.FIELDS:
+            raise AttributeError(field)
+        if field in self.failed or "object" in self.failed or "children" in self.failed:
+            raise AssertionError(f"the {field} of element {self.child_id} could not be read: "
+                                 f"{self.failed}")
+        value = self.values[field]
+        return tuple(value) if field == "place" else value
+
+    def __repr__(self):
+        return f"Accessible({self.values})"
 
 
 class Screenshot:
@@ -191,26 +213,53 @@ class Screenshot:
 
 
 class XServer:
-    """A private Xvfb at 1024 x 768, 24 bits; `display` is its DISPLAY value."""
+    """A private Xvfb at 1024 x 768, 24 bits, on a display number it picks itself and tells
+    through -displayfd; `display` is its DISPLAY value."""
 
     def __init__(self, logs):
-        number = next(n for n in range(90, 200)
-                            if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                            and not Path(f"/tmp/.X{n}-lock").exists())
         self.log = open(logs / "xvfb.log", "wb")
-        self.process = subprocess.Popen(
-            ["Xvfb", f":{number}", "-screen", "0",
-             f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
-            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
-        poll("the X server", lambda: Path(f"/tmp/.X11-unix/X{number}").exists(), 20)
+        told, tell = os.pipe()
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(tell), "-screen", "0",
+                 f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
+                stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+                pass_fds=(tell,))
+        finally:
+            os.close(tell)
+        try:
+            number = self._read_number(told, logs / "xvfb.log")
+        finally:
+            os.close(told)
         self.display = f":{number}"
 
+    def _read_number(self, told, log):
+        deadline = time.monotonic() + 30
+        text = b""
+        while not text.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            ready = select.select([told], [], [], max(left, 0))[0] if left > 0 else []
+            chunk = os.read(told, 64) if ready else b""
+            if not chunk:
+                self.stop()
+                raise RuntimeError(f"Xvfb gave no display number (exit code "
+                                   f"{self.process.returncode}); see {log}")
+            text += chunk
+        return int(text)
+
+    def check(self):
+        """Fails where the X server has ended: every later test would fail for it."""
+        if self.process.poll() is not None:
+            raise RuntimeError(f"Xvfb ended with exit code {self.process.returncode}")
+
     def stop(self):
-        self.process.terminate()
-        try:
-            self.process.wait(10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(10)
         self.log.close()
 
 
@@ -255,12 +304,11 @@ class Wine:
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
     def windows(self):
-        listing = self.logs / "windows.txt"
+        listing = self.logs / "windows.json"
         listing.unlink(missing_ok=True)
-        self.probe("list", self.windows_path(listing))
-        if not listing.exists():
+        if self.probe("list", self.windows_path(listing)) != 0 or not listing.exists():
             return []
-        return [Window.parse(line) for line in listing.read_text("utf-8").splitlines() if line]
+        return [Window.of(window) for window in json.loads(listing.read_text("utf-8"))]
 
     def visible(self, cls=None, title=None):
         return [w for w in self.windows() if w.visible
@@ -276,22 +324,32 @@ class Wine:
     def accessible_tree(self, cls):
         """The client area's accessible object, then its children, as a screen reader reads
         them: one Accessible each."""
-        tree = self.logs / "tree.txt"
+        tree = self.logs / "tree.json"
         tree.unlink(missing_ok=True)
         written = self.probe("tree", cls, self.windows_path(tree), seconds=120) == 0
         if not written or not tree.exists():
             raise AssertionError(f"no accessible object for the {cls} window")
-        return [Accessible.parse(line) for line in tree.read_text("utf-8").splitlines() if line]
+        elements = [Accessible(element) for element in json.loads(tree.read_text("utf-8"))]
+        unlisted = [element.failed for element in elements if element.child_id is None]
+        assert not unlisted, f"the children of the {cls} window could not be listed: {unlisted}"
+        return elements
 
     def watch_events(self, cls, seconds):
         """Starts noting the accessibility events of the `cls` window's client area; returns
         the process and the file it writes, once the watch is in place."""
-        events = self.logs / "events.txt"
+        events = self.logs / "events.jsonl"
         events.unlink(missing_ok=True)
         watcher = self.start(self.probe_exe, self.logs, "events",
                              args=["events", cls, str(seconds), self.windows_path(events)])
         poll("the event watch", lambda: events.exists() and events.read_text("utf-8"), 30)
         return watcher, events
+
+    @staticmethod
+    def events_in(events):
+        """The events a watch wrote, after its first line "ready"."""
+        lines = events.read_text("utf-8").splitlines()
+        assert lines and json.loads(lines[0]) == {"ready": True}, lines[:1]
+        return [json.loads(line) for line in lines[1:]]
 
     def press_accessible(self, cls, name):
         """Does the default action of the accessible child named `name`."""
@@ -346,6 +404,28 @@ class Display:
             self.save(raw, name)
         return Screenshot(raw)
 
+    def wait_for_picture(self, what, check, seconds=10, name=None):
+        """Takes screenshots until check(shot) is true and fails no assertion; returns that
+        shot, saved as `name` if given. A window paints after it is changed: no single frame
+        is judged. Where the picture never comes, the last shot is kept and the last reason
+        given."""
+        deadline = time.monotonic() + seconds
+        while True:
+            shot = self.screenshot()
+            try:
+                if check(shot):
+                    if name:
+                        self.save(shot.rgb, name)
+                    return shot
+                reason = "not seen"
+            except AssertionError as error:
+                reason = str(error)
+            if time.monotonic() > deadline:
+                kept = self.save(shot.rgb, f"{name or 'picture'}-never-came")
+                raise Timeout(f"gave up waiting for {what} after {seconds} s: {reason} "
+                              f"(last screenshot {kept})")
+            time.sleep(0.1)
+
     def save_crop(self, shot, name, left, top, width, height):
         path = self.save(shot.rgb, name)
         subprocess.run(["convert", str(path), "-crop", f"{width}x{height}+{left}+{top}", "+repage",
@@ -398,3 +478,112 @@ def runnable_cd(root, machine):
     print(f"i686 cannot run here ({machine.left_out['i686'].split(';')[0]}): "
           f"using the x86_64 programs of {cd}", flush=True)
     return cd, "x86_64"
+
+
+ROOT = Path(__file__).resolve().parents[2]
+
+
+class Lab:
+    """One test's bench: a copy of the run's prefix, its own folders, the shared X server,
+    and the build of the architecture it runs."""
+
+    def __init__(self, options, xserver, name, machine, arch):
+        self.options = options
+        self.arch = arch
+        self.programs = options.build / BUILD_OF[arch]  # the build this test runs
+        self.folder = options.work / arch / name
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.folder.mkdir(parents=True)
+        copy_prefix(options.work / "prefix", self.folder / "prefix")
+        self.wine = Wine(self.folder / "prefix", xserver.display, self.folder / "logs", machine)
+        self.wine.probe_exe = self.programs / "tests" / "e2e" / "probe.exe"
+        shots = options.work / "screenshots" / arch / name
+        shutil.rmtree(shots, ignore_errors=True)
+        self.display = Display(xserver.display, shots)
+
+    def stage(self, folder_name="CD", clip=b"", tourlet=False):
+        """A CD folder with Setup.exe; the built clip unless `clip` gives other bytes (None:
+        no clip); with `tourlet`, the installer's stand-in as Tourlet.exe."""
+        cd = self.folder / folder_name
+        cd.mkdir(parents=True)
+        shutil.copy(self.programs / "setup" / "Setup.exe", cd / "Setup.exe")
+        if clip is not None:
+            target = cd / "Varnok.avi"
+            if clip:
+                target.write_bytes(clip)
+            else:
+                shutil.copy(self.options.build / "host" / "Varnok.avi", target)
+        if tourlet:
+            shutil.copy(self.programs / "demo" / "Setup.exe", cd / "Tourlet.exe")
+        return cd
+
+    def stage_cd(self, installer=True):
+        """The demo CD as staged by make cd, from the build of this test's architecture."""
+        cd = self.folder / "CD"
+        if self.arch == "i686":
+            shutil.copytree(self.options.build / "cd", cd)
+        else:
+            quiet_run([ROOT / "tools" / "stage-cd.sh", self.programs,
+                       self.options.build / "host", cd], self.folder / "logs" / "stage.log")
+        if not installer:
+            shutil.rmtree(cd / "VARNOK")
+        return cd
+
+    def cd_on_drive_d(self):
+        """The CD image of this test's architecture, extracted and mapped as drive D:, of the
+        CD-ROM type. Returns the folder behind D:."""
+        log = self.folder / "logs" / "stage.log"
+        image = self.options.build / "varnok-cd.iso"
+        if self.arch != "i686":
+            image = self.folder / "varnok-cd.iso"
+            quiet_run([ROOT / "tools" / "make-iso.sh", self.stage_cd(), image], log)
+        disc = self.folder / "disc"
+        quiet_run(["osirrox", "-no_rc", "-indev", image, "-extract", "/", disc], log)
+        (self.folder / "prefix" / "dosdevices" / "d:").symlink_to(disc)
+        assert self.wine.run(self.wine.machine.command(
+            ["reg", "add", r"HKLM\Software\Wine\Drives", "/v", "d:", "/d", "cdrom", "/f"]),
+            "reg") == 0
+        return disc
+
+    def programs_running(self):
+        """The chain's programs still running in this test's prefix, by file name."""
+        prefix = f"WINEPREFIX={self.folder / 'prefix'}".encode()
+        running = []
+        for process in Path("/proc").iterdir():
+            try:
+                if prefix not in (process / "environ").read_bytes().split(b"\0"):
+                    continue
+                command = (process / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+            name = command.replace("\\", "/").rsplit("/", 1)[-1].lower()
+            if name in ("setup.exe", "tourlet.exe"):
+                running.append(name)
+        return running
+
+    def stays(self, what, check, seconds=1.0):
+        """Fails if check() turns false within `seconds`."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if not check():
+                raise AssertionError(f"{what} did not last")
+            time.sleep(0.1)
+
+    def evidence(self):
+        """What a failed test leaves to look at; a failure here hides not the test's own."""
+        print(f"  logs: {self.folder / 'logs'}", flush=True)
+        try:
+            self.display.screenshot("failure")
+            print(f"  screenshot: {self.display.shots / 'failure.png'}", flush=True)
+        except Exception as error:  # noqa: BLE001
+            print(f"  (no screenshot: {error})", flush=True)
+
+    def close(self):
+        self.wine.stop()
+
+
+def quiet_run(args, log):
+    """A tool of the harness, its output to `log`; fails the test where the tool fails."""
+    with open(log, "ab") as out:
+        subprocess.run([str(arg) for arg in args], stdin=subprocess.DEVNULL, stdout=out,
+                       stderr=subprocess.STDOUT, check=True, timeout=600)

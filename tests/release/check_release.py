@@ -12,11 +12,12 @@ import shutil
 import struct
 import subprocess
 import sys
-import traceback
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests"))
+from runner import Registry, Runner  # noqa: E402
 PROGRAMS = ["setup/Setup.exe", "tourlet/Tourlet.exe", "demo/Setup.exe"]
 CD_FILES = ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe", "Varnok.avi", "autorun.inf"]
 # DLLs Windows loads only from the system folder (KnownDLLs), whatever lies beside a program.
@@ -31,12 +32,7 @@ SUPPORTED_OS = {
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
-CHECKS = []
-
-
-def check(function):
-    CHECKS.append(function)
-    return function
+CHECKS = Registry()
 
 
 def run(args, cwd=None, env=None, log=None):
@@ -101,7 +97,7 @@ def each_program(options):
             yield f"{build}/{program}", options.build / build / program
 
 
-@check
+@CHECKS
 def programs_import_only_known_dlls(options):
     for name, path in each_program(options):
         program = PeFile(path)
@@ -112,7 +108,7 @@ def programs_import_only_known_dlls(options):
             assert b"SetDefaultDllDirectories\0" in program.data, name
 
 
-@check
+@CHECKS
 def manifests_ask_for_no_elevation_and_scale_on_dense_screens(options):
     for name, path in each_program(options):
         manifest = PeFile(path).manifest()
@@ -148,7 +144,7 @@ def has_joliet(image):
     return False
 
 
-@check
+@CHECKS
 def the_cd_image_holds_the_staged_cd(options):
     image = options.build / "varnok-cd.iso"
     assert image_files(image) == sorted(CD_FILES + ["VARNOK"]), image_files(image)
@@ -164,7 +160,7 @@ def the_cd_image_holds_the_staged_cd(options):
     assert autorun == b"[autorun]\r\nopen=Setup.exe\r\nicon=Setup.exe,0\r\nlabel=VARNOK\r\n", autorun
 
 
-@check
+@CHECKS
 def signing_signs_each_program_and_reads_back(options):
     work = options.work / "signing"
     shutil.rmtree(work, ignore_errors=True)
@@ -204,7 +200,7 @@ def clean_build(clone, log):
         "image": sha256(clone / "build" / "varnok-cd.iso")}
 
 
-@check
+@CHECKS
 def two_clean_builds_give_the_same_bytes(options):
     """From the last commit: work not yet committed is not in the clones."""
     work = options.work / "repeat"
@@ -224,20 +220,11 @@ def main():
     options = parser.parse_args()
     options.build, options.work = options.build.resolve(), options.work.resolve()
     options.work.mkdir(parents=True, exist_ok=True)
-    passed = failed = 0
-    for function in CHECKS:
-        if options.names and function.__name__ not in options.names:
-            continue
-        try:
-            function(options)
-            print(f"PASS {function.__name__}", flush=True)
-            passed += 1
-        except Exception:  # noqa: BLE001 - every failure is reported and counted
-            print(f"FAIL {function.__name__}", flush=True)
-            traceback.print_exc()
-            failed += 1
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed or not passed else 0
+    runner = Runner()
+    for function in CHECKS.tests:
+        if not options.names or function.__name__ in options.names:
+            runner.run(function.__name__, lambda: function(options))
+    return runner.close()
 
 
 if __name__ == "__main__":

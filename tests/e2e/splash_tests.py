@@ -1,0 +1,240 @@
+"""Setup.exe's splash window under Wine: its look, "Continue" and its highlight, the keyboard,
+a screen reader, and the error boxes of a missing Tourlet or clip."""
+
+import time
+
+from geometry import (CLIP_SQUARE, DARK_BLUE, FATAL_TEXT, LABEL, MARGIN_ABOVE, ON_BACKGROUND,
+                      ON_CLIP, ON_LABEL, ON_PANEL, ON_PATCH, SPLASH_AT, TITLE, WHITE, YELLOW,
+                      continue_shows, highlight_shows, on_screen, screen_box)
+from runner import Registry
+from winelab import Wine
+
+TESTS = Registry()
+
+# Setup's Timer1 starts when the window loads, which is after the program starts: nothing
+# seen within this long of the start can be "Continue", whatever the machine's load.
+REVEAL_SECONDS = 2.5
+SURELY_EARLY = REVEAL_SECONDS - 0.3
+CLIP_SECONDS = 2.0  # 24 frames at 12 a second
+
+
+def splash(lab):
+    return lab.wine.wait_for("the splash window", cls="VarnokForm")
+
+
+def wait_for_continue(lab, name=None):
+    return lab.display.wait_for_picture("Continue", continue_shows, name=name)
+
+
+def point_at(lab, where, highlighted):
+    lab.display.move(*on_screen(*where))
+    what = "the highlight" if highlighted else "the highlight to go"
+    lab.display.wait_for_picture(what, lambda shot: highlight_shows(shot) == highlighted)
+
+
+@TESTS
+def splash_reveals_continue_and_reports_a_missing_tourlet(lab):
+    cd = lab.stage()
+    started = time.monotonic()
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    window = splash(lab)
+    first = lab.display.screenshot("1-opened")
+    first_at = time.monotonic() - started
+    early = first_at < SURELY_EARLY
+    assert (window.left, window.top) == SPLASH_AT, window
+    assert (window.right - window.left, window.bottom - window.top) == (634, 461), window
+    assert (window.client_width, window.client_height) == (632, 459), window
+    if early:
+        assert not continue_shows(first), "Continue shows before 2.5 s"
+        lab.display.click(*on_screen(*ON_LABEL))  # on the place of the hidden label
+        early = time.monotonic() - started < REVEAL_SECONDS
+    if not early:  # a click that may have met "Continue" proves nothing; Setup may be gone
+        print("  (too slow to click surely before 2.5 s: the early click is left out)")
+        expect_fatal_error_and_end(lab, setup, cd)
+        return
+
+    revealed = wait_for_continue(lab, "2-continue")
+    assert setup.poll() is None, "an early click ended Setup"
+    assert revealed.count(WHITE, *screen_box(CLIP_SQUARE)) < 361 * 361 - 20000, \
+        "the clip square is blank"
+    if first_at < CLIP_SECONDS - 0.5:  # the first shot fell within the clip, the second after it
+        square = screen_box(CLIP_SQUARE)
+        assert first.region(*square) != revealed.region(*square), "the clip did not move"
+
+    point_at(lab, ON_BACKGROUND, False)  # the early click left the pointer on the label
+    point_at(lab, ON_LABEL, True)
+    lab.display.screenshot("3-highlight")
+    point_at(lab, ON_BACKGROUND, False)
+    point_at(lab, ON_LABEL, True)
+    point_at(lab, (ON_LABEL[0], MARGIN_ABOVE[1] + 2), False)  # the ellipse's own margin
+    for elsewhere in (ON_CLIP, ON_PANEL):
+        point_at(lab, ON_LABEL, True)
+        lab.display.move(*on_screen(*elsewhere))
+        lab.stays(f"the highlight over {elsewhere}",
+                  lambda: highlight_shows(lab.display.screenshot()))
+    point_at(lab, ON_LABEL, True)
+    point_at(lab, ON_PATCH, False)  # the patch is a shape: background, not panel
+
+    lab.display.click(*on_screen(*ON_LABEL))
+    notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert FATAL_TEXT in notice.texts, notice.texts
+    assert not lab.wine.visible(cls="VarnokForm"), "the splash window is still shown"
+    lab.display.screenshot("4-fatal-error")
+    expect_fatal_error_and_end(lab, setup, cd)
+
+
+def expect_fatal_error_and_end(lab, setup, cd):
+    """The notice, then the box with the command that failed, then Setup ends with 0."""
+    notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert FATAL_TEXT in notice.texts, notice.texts
+    assert lab.wine.press_ok("Fatal Error")
+    command = lab.wine.wait_for("the command box", title=TITLE, cls="#32770")
+    assert Wine.windows_path(cd) + r"\Tourlet.exe" in command.texts, command.texts
+    assert lab.wine.press_ok(TITLE)
+    assert setup.wait(20) == 0
+
+
+# Active Accessibility's roles and states, as oleacc.h numbers them.
+ROLE_CLIENT, ROLE_GRAPHIC, ROLE_STATIC_TEXT, ROLE_PUSH_BUTTON, ROLE_ANIMATION = 10, 40, 41, 43, 54
+STATE_UNAVAILABLE, STATE_DEFAULT = 0x1, 0x100
+SPLASH_ELEMENTS = [("Pelmor banner", ROLE_GRAPHIC),
+                   ("Pelmor's VARNOK title and notices", ROLE_GRAPHIC),
+                   ("VARNOK animation", ROLE_ANIMATION)]
+
+
+def expect_splash_tree(wine, continue_shown):
+    tree = wine.accessible_tree("VarnokForm")
+    assert (tree[0].name, tree[0].role) == (TITLE, ROLE_CLIENT), tree[0]
+    shown = SPLASH_ELEMENTS + ([("Continue", ROLE_PUSH_BUTTON)] if continue_shown else [])
+    assert [(child.name, child.role) for child in tree[1:]] == shown, tree
+    if continue_shown:
+        button = tree[-1]
+        assert button.action == "Press" and button.state & STATE_DEFAULT, button
+        assert button.place == (*on_screen(376, 432), 121, 17), button
+
+
+@TESTS
+def splash_answers_the_keyboard_and_a_screen_reader(lab):
+    cd = lab.stage()
+    for press in ("space", "Return", "accessible"):
+        started = time.monotonic()
+        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{press}")
+        splash(lab)
+        if press == "space":  # read before Continue shows, where the timing leaves room
+            tree = lab.wine.accessible_tree("VarnokForm")
+            if time.monotonic() - started < SURELY_EARLY:
+                assert "Continue" not in [child.name for child in tree[1:]], tree
+                lab.display.xdotool("key", "space")
+        wait_for_continue(lab)
+        assert setup.poll() is None, "a key before Continue showed ended Setup"
+        expect_splash_tree(lab.wine, continue_shown=True)
+        if press == "accessible":
+            assert lab.wine.press_accessible("VarnokForm", "Continue")
+        else:
+            lab.display.xdotool("key", press)
+        expect_fatal_error_and_end(lab, setup, cd)
+
+
+@TESTS
+def continue_starts_tourlet_from_a_long_folder_with_non_ansi_letters(lab):
+    name = "Kopie der CD \u00c4rger \u65e5\u672c\u8a9e \u0416 " + "x" * 60
+    cd = lab.stage(folder_name=name, tourlet=True)
+    assert len(Wine.windows_path(cd)) > 128
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    splash(lab)
+    wait_for_continue(lab)
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    started = lab.wine.wait_for("Tourlet.exe", title="VARNOK Setup", cls="#32770")
+    text = "\n".join(started.texts)
+    assert Wine.windows_path(cd) + r"\Tourlet.exe" in text, started.texts
+    assert "started in " + Wine.windows_path(cd) in text, started.texts
+    assert not lab.wine.visible(title="Fatal Error")
+    lab.wine.press_ok("VARNOK Setup")
+
+
+def client(shot, x, y):
+    return shot.pixel(*on_screen(x, y))
+
+
+def expect_all(shot, what, colour, points):
+    wrong = [(x, y, client(shot, x, y)) for x, y in points if client(shot, x, y) != colour]
+    assert not wrong, f"{what}: {len(wrong)} pixels differ, first {wrong[:3]}"
+
+
+def expect_splash_look(shot):
+    red, black = (0xFF, 0, 0), (0, 0, 0)
+    # A one-pixel frame around the 632 x 459 client area, in the system's frame colour.
+    frame = [(x, -1) for x in range(-1, 633)] + [(x, 459) for x in range(-1, 633)]
+    frame += [(-1, y) for y in range(459)] + [(632, y) for y in range(459)]
+    frame_colour = client(shot, -1, -1)
+    assert frame_colour not in (WHITE, red), frame_colour
+    expect_all(shot, "the frame", frame_colour, frame)
+    # The banner: black top row and left column, red to row 49 over the whole width (its
+    # right frame column is cut off), then row 50 going on as stripe and white.
+    expect_all(shot, "the banner's top", black, [(x, 0) for x in range(632)])
+    expect_all(shot, "the left edge", black, [(0, y) for y in range(459)])
+    name = range(42, 138), range(17, 40)
+    expect_all(shot, "the banner's red", red,
+               [(x, y) for y in range(1, 50) for x in range(1, 632)
+                if not (x in name[0] and y in name[1])])
+    expect_all(shot, "row 50's stripe", YELLOW, [(x, 50) for x in range(1, 34)])
+    expect_all(shot, "row 50's white", WHITE, [(x, 50) for x in range(34, 632)])
+    # The side panel's stripe to the bottom edge: its black bottom row is cut off.
+    expect_all(shot, "the stripe", YELLOW, [(x, y) for y in range(51, 459) for x in range(1, 34)])
+    expect_all(shot, "the last row", WHITE, [(x, 458) for x in range(34, 248)])
+    # The patch hides the last line of small print and matches the white around it.
+    expect_all(shot, "the patch", WHITE, [(x, y) for y in range(432, 457) for x in range(64, 201)])
+    # The clip square at (248, 56): the disc's rim stands where the clip maker drew it.
+    top_rim, left_rim = (248 + 180, 56 + 146 - 112), (248 + 180 - 112, 56 + 146)
+    for x, y in (top_rim, left_rim):
+        assert client(shot, x, y) not in (WHITE, YELLOW), (x, y, client(shot, x, y))
+    expect_all(shot, "outside the disc", WHITE,
+               [(top_rim[0], top_rim[1] - 3), (left_rim[0] - 3, left_rim[1])])
+    expect_all(shot, "the clip's white corner", WHITE, [(248, 56), (608, 56), (608, 416)])
+    # "Continue" in dark blue on a yellow ellipse that reaches 8 pixels above and below it.
+    label = shot.count(DARK_BLUE, *screen_box(LABEL))
+    assert label > 50, label
+    assert shot.count(DARK_BLUE, 0, 0, 1024, 768) == label, "dark blue outside the label"
+    expect_all(shot, "the ellipse's top and bottom", YELLOW, [(436, 424), (436, 456)])
+    expect_all(shot, "around the ellipse", WHITE, [(436, 423), (436, 457), (375, 440),
+                                                   (497, 440)])
+    expect_all(shot, "the ellipse's sides", YELLOW, [(377, 440), (495, 440)])
+    return True
+
+
+@TESTS
+def splash_looks_as_designed(lab):
+    cd = lab.stage()
+    lab.wine.start(cd / "Setup.exe", cd, "setup")
+    splash(lab)
+    wait_for_continue(lab)
+    point_at(lab, ON_BACKGROUND, False)
+    lab.display.move(*on_screen(*ON_LABEL))
+    shot = lab.display.wait_for_picture("the splash as designed", expect_splash_look,
+                                        name="splash")
+    lab.display.save_crop(shot, "reference", 190, 142, 640, 467)
+
+
+def expect_refused_clip(lab, clip, reason):
+    cd = lab.stage(clip=clip)
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    box = lab.wine.wait_for("the error box", title=TITLE, cls="#32770")
+    text = "\n".join(box.texts)
+    assert 'The clip "Varnok.avi" cannot be played' in text, box.texts
+    assert reason in text, box.texts
+    assert not lab.wine.visible(cls="VarnokForm"), "a splash window shows"
+    lab.display.screenshot("refused")
+    assert lab.wine.press_ok(TITLE)
+    assert setup.wait(20) == 1
+
+
+@TESTS
+def a_missing_clip_gives_an_error_box_and_no_splash(lab):
+    expect_refused_clip(lab, None, "the file cannot be opened")
+
+
+@TESTS
+def a_broken_clip_gives_an_error_box_and_no_splash(lab):
+    clip = (lab.options.build / "host" / "Varnok.avi").read_bytes()
+    expect_refused_clip(lab, clip[:5000], "truncated")

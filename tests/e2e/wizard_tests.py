@@ -1,0 +1,197 @@
+"""Tourlet.exe's wizard and the forms layer's push buttons under Wine: look, keyboard, pages,
+a screen reader, a missing installer and a larger window."""
+
+import re
+
+from geometry import (BLACK, CANCEL_BUTTON, FATAL_TEXT, STAND_IN_TITLE, TEAL, WIZARD_TITLE,
+                      Wizard)
+from runner import Registry
+from splash_tests import ROLE_CLIENT, ROLE_GRAPHIC, ROLE_PUSH_BUTTON, ROLE_STATIC_TEXT
+from winelab import ROOT, poll
+
+TESTS = Registry()
+STATE_UNAVAILABLE = 0x1
+PAGE_COUNT = 3
+
+
+def unescaped(match):
+    return {"n": "\n", "t": "\t"}.get(match.group(1), match.group(1))
+
+
+def page_texts():
+    """The wizard's page texts as its source spells them: the initialiser list of `pages`,
+    adjacent literals joined, items split at commas."""
+    source = (ROOT / "tourlet" / "page_texts.cpp").read_text("utf-8")
+    body = re.search(r"pages\s*\{(.*?)\}\s*;", source, re.S)
+    assert body, "no list of pages in page_texts.cpp"
+    texts, text = [], None
+    for literal, comma in re.findall(r'L"((?:[^"\\]|\\.)*)"|(,)', body.group(1)):
+        if comma:
+            texts.append(text)
+            text = None
+        else:
+            text = (text or "") + re.sub(r"\\(.)", unescaped, literal)
+    if text is not None:
+        texts.append(text)
+    assert len(texts) == PAGE_COUNT and all(texts), f"{len(texts)} page texts read: {texts}"
+    return texts
+
+
+def expect_wizard_look(wizard, shot):
+    px = lambda x, y: wizard.pixel(shot, x, y)  # noqa: E731
+    face = px(466, 5)
+    assert face not in (BLACK, TEAL), face
+    for point in [(144, 100), (10, 300), (466, 320), (140, 5), (460, 270)]:
+        assert px(*point) == face, (point, px(*point), face)
+    # The rule from 121 to 456 on row 280: Label2 covers its first pixel, nothing its last.
+    wrong = [x for x in range(121, 457) if px(x, 280) != BLACK]
+    assert not wrong, f"the rule misses columns {wrong[:5]}"
+    assert px(120, 280) != BLACK and px(457, 280) != BLACK
+    assert px(300, 279) == face and px(300, 281) == face
+    # The picture at (16, 16), 120 x 246, teal in its corners, and nothing of it beyond.
+    for point in [(16, 16), (135, 16), (16, 261), (135, 261)]:
+        assert px(*point) == TEAL, (point, px(*point))
+    for point in [(15, 16), (136, 16), (16, 262), (16, 15)]:
+        assert px(*point) == face, (point, px(*point))
+    # The page box: text from its first line at the top, nothing below its last line.
+    assert shot.count(face, *wizard.on_screen(152, 16), *wizard.on_screen(457, 29)) < 305 * 13, \
+        "no text on the first line"
+    # The button row at y 296: each button's face, and the background beside and below.
+    for left in (200, 280, 376):
+        assert px(left + 40, 297) != face or px(left + 40, 320) != face, left
+    assert px(458, 308) == face and px(300, 322) == face
+    return True
+
+
+def look_of(wizard):
+    return lambda shot: expect_wizard_look(wizard, shot)
+
+
+@TESTS
+def push_buttons_follow_tab_order_access_keys_and_enter(lab):
+    sampler = lab.programs / "tests" / "e2e" / "form_sampler.exe"
+    process = lab.wine.start(sampler, sampler.parent, "sampler")
+    window = Wizard(lab.wine, lab.display)  # the wizard's design with the sampler's handlers
+
+    def expect_box(text):
+        box = lab.wine.wait_for(f"the box {text}", title="Sampler", cls="#32770")
+        assert text in box.texts, box.texts
+        assert lab.wine.press_ok("Sampler")
+        poll("the box to close", lambda: not lab.wine.visible(title="Sampler", cls="#32770"), 10)
+
+    def rule(shot):
+        # Both ends drawn, black through the mask pen; the label lies over its start.
+        on = [window.pixel(shot, x, 280) for x in (456, 121)]
+        off = [window.pixel(shot, x, y) for x, y in ((457, 280), (120, 280), (300, 281))]
+        assert on == [BLACK] * 2 and BLACK not in off, (on, off)
+        return True
+
+    lab.display.wait_for_picture("the sampler's rule", rule, name="sampler")
+    lab.display.xdotool("key", "alt+b")         # Back is disabled: nothing
+    lab.display.xdotool("key", "Escape")        # no cancel button: nothing
+    lab.display.xdotool("key", "Tab")           # Cancel -> Next
+    lab.display.xdotool("key", "Return")        # presses Next, which enables Back
+    expect_box("Next")
+    lab.display.xdotool("key", "alt+b")
+    expect_box("Back")
+    lab.display.xdotool("key", "space")         # Back kept the focus
+    expect_box("Back")
+    assert process.poll() is None
+    lab.display.click(*window.on_screen(*CANCEL_BUTTON))
+    assert process.wait(20) == 0
+
+
+@TESTS
+def tourlet_reports_a_missing_installer_alone(lab):
+    cd = lab.stage_cd(installer=False)
+    tourlet = lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab.wine, lab.display)
+    for _ in range(PAGE_COUNT):
+        lab.display.xdotool("key", "alt+n")
+    notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    assert FATAL_TEXT in notice.texts, notice.texts
+    assert wizard.gone(), "the wizard still shows"
+    assert lab.wine.press_ok("Fatal Error")
+    assert tourlet.wait(20) == 0
+    assert not lab.wine.visible(cls="#32770"), "a second box followed"
+
+
+@TESTS
+def tourlet_keyboard_pages_and_ends_on_space_cancel_and_alt_f4(lab):
+    cd = lab.stage_cd()
+    ends = []
+    for ending in ("space", "cancel", "alt+F4"):
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{ending}")
+        wizard = Wizard(lab.wine, lab.display)
+        first = lab.display.wait_for_picture("the first page", look_of(wizard))
+        lab.display.xdotool("key", "alt+b")    # Back is disabled: nothing
+        lab.display.xdotool("key", "Escape")   # no cancel button: nothing
+        lab.stays(f"the first page after Alt+B and Esc ({ending})",
+                  lambda: tourlet.poll() is None and wizard.page_box(
+                      lab.display.screenshot()) == wizard.page_box(first), 0.5)
+        if ending == "space":
+            lab.display.xdotool("key", "space")  # the focus starts on Cancel
+        else:
+            lab.display.xdotool("key", "alt+n")
+            wizard.wait_for_page(first, "page1")
+            assert wizard.back_enabled()
+            if ending == "cancel":
+                lab.display.click(*wizard.on_screen(*CANCEL_BUTTON))
+            else:
+                lab.display.xdotool("key", "alt+F4")
+        ends.append(tourlet.wait(20))
+    assert ends == [0, 0, 0], ends
+    assert not lab.wine.visible(title=STAND_IN_TITLE), "an ending started the installer"
+
+
+@TESTS
+def wizard_reads_to_a_screen_reader(lab):
+    cd = lab.stage_cd()
+    lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab.wine, lab.display)
+    shot = lab.display.wait_for_picture("the first page", look_of(wizard), name="page0")
+    for page, text in enumerate(page_texts()):
+        if page:
+            watcher, events = lab.wine.watch_events("VarnokForm", 3)
+            lab.display.xdotool("key", "alt+n")
+            shot = wizard.wait_for_page(shot, f"page{page}")
+            assert watcher.wait(30) == 0
+            told = lab.wine.events_in(events)
+            # The new page text is told as the name of the page's child, the second.
+            assert {"event": "name", "child": 2, "name": text} in told, told
+        tree = lab.wine.accessible_tree("VarnokForm")
+        assert (tree[0].name, tree[0].role) == (WIZARD_TITLE, ROLE_CLIENT), tree[0]
+        assert [(child.name, child.role) for child in tree[1:4]] == [
+            ("Emblem and computer", ROLE_GRAPHIC), (text, ROLE_STATIC_TEXT),
+            ("Pelmor Systems, Inc.", ROLE_STATIC_TEXT)], (page, tree)
+        # The buttons are the system's own objects: Windows calls them push buttons, Wine's
+        # stand-in for them only a client area.
+        buttons = tree[4:]
+        assert [button.name for button in buttons] == ["< Back", "Next >", "Cancel"], tree
+        assert all(button.role in (ROLE_PUSH_BUTTON, ROLE_CLIENT) for button in buttons), tree
+        assert bool(buttons[0].state & STATE_UNAVAILABLE) == (page == 0), buttons[0]
+    lab.wine.close("VarnokForm")
+
+
+@TESTS
+def enlarging_tourlet_moves_nothing(lab):
+    cd = lab.stage_cd()
+    lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
+    wizard = Wizard(lab.wine, lab.display)
+    before = lab.display.wait_for_picture("the first page", look_of(wizard))
+    assert lab.wine.resize("VarnokForm", 600, 450)
+    poll("the larger window", lambda: lab.wine.visible(title=WIZARD_TITLE)[0].client_width
+         > 469, 10)
+    box = (*wizard.on_screen(0, 0), *wizard.on_screen(469, 329))
+
+    def enlarged(shot):
+        expect_wizard_look(wizard, shot)
+        assert before.region(*box) == shot.region(*box), "the controls moved"
+        face = wizard.pixel(shot, 466, 5)
+        assert wizard.pixel(shot, 550, 300) == face and wizard.pixel(shot, 300, 380) == face, \
+            "the new space is not the button face"
+        return True
+
+    lab.display.wait_for_picture("the enlarged wizard", enlarged, name="enlarged")
+    lab.wine.close("VarnokForm")
+
