@@ -8,19 +8,18 @@ written to build/demo/.
 
 import os
 import sys
-import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "e2e"))
 
+from geometry import (NEXT_BUTTON, ON_BACKGROUND, ON_LABEL, STAND_IN_TITLE,  # noqa: E402
+                      TITLE, Wizard, continue_shows, highlight_shows, on_screen)
 from winelab import (BUILD_OF, Display, Wine, XServer, detect_machine, make_prefix,  # noqa: E402
                      poll, runnable_cd)
 
 ROOT = HERE.parent
 OUT = HERE.parent / "build" / "demo"
-CLIENT_LEFT, CLIENT_TOP = 193, 145
-CONTINUE = (CLIENT_LEFT + 436, CLIENT_TOP + 440)
 
 
 def probe_for(arch):
@@ -61,34 +60,31 @@ def headless(machine, cd, arch):
         setup = wine.start(cd / "Setup.exe", cd, "setup")
         wine.wait_for("the splash window", cls="VarnokForm")
         shot("1-splash")
-        poll("Continue", lambda: screen.screenshot().count((0, 0, 0xC0), *CONTINUE,
-                                                            CONTINUE[0] + 60, CONTINUE[1] + 9), 10)
+        screen.wait_for_picture("Continue", continue_shows)
         shot("2-continue")
-        screen.move(CONTINUE[0] + 100, CONTINUE[1])
-        screen.move(*CONTINUE)
-        poll("the highlight", lambda: screen.screenshot().pixel(CONTINUE[0], CONTINUE[1] - 12)
-             == (0xFF, 0xFF, 0), 10)
+        screen.move(*on_screen(*ON_BACKGROUND))
+        screen.move(*on_screen(*ON_LABEL))
+        screen.wait_for_picture("the highlight", highlight_shows)
         shot("3-highlight")
-        screen.click(*CONTINUE)
+        screen.click(*on_screen(*ON_LABEL))
         if (cd / "Tourlet.exe").exists():
-            window = wine.wait_for("Tourlet", title="Introduction to Pelmor's VARNOK", seconds=20)
-            border = (window.right - window.left - window.client_width) // 2
-            next_button = (window.left + border + 320,
-                           window.bottom - border - window.client_height + 308)
-            for page in range(3):
-                time.sleep(0.5)  # the page just painted
-                shot(f"{4 + page}-tourlet-page{page}")
-                screen.click(*next_button)
-            wine.wait_for("the installer", title="VARNOK Setup", seconds=20)
+            wizard = Wizard(wine, screen, 20)
+            page = screen.screenshot()
+            for number in range(3):
+                if number:
+                    page = wizard.wait_for_page(page, f"page{number}")
+                shot(f"{4 + number}-tourlet-page{number}")
+                screen.click(*wizard.on_screen(*NEXT_BUTTON))
+            wine.wait_for("the installer", title=STAND_IN_TITLE, seconds=20)
             shot("7-installer")
-            wine.press_ok("VARNOK Setup")
+            wine.press_ok(STAND_IN_TITLE)
         else:
             wine.wait_for("the notice", title="Fatal Error")
             shot("4-fatal-error")
             wine.press_ok("Fatal Error")
-            wine.wait_for("the command box", title="Pelmor's VARNOK")
+            wine.wait_for("the command box", title=TITLE)
             shot("5-command")
-            wine.press_ok("Pelmor's VARNOK")
+            wine.press_ok(TITLE)
             setup.wait(20)
     finally:
         wine.stop()

@@ -275,13 +275,15 @@ class Wine:
         self.started = []
         self.probe_exe = None
         self.overrides = ""  # more of WINEDLLOVERRIDES, for the programs this test starts
+        self.debug = "-all"  # WINEDEBUG
+        self.extra_env = {}
 
     def env(self):
         env = dict(os.environ)
-        env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
+        env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG=self.debug,
                    WINEDLLOVERRIDES=";".join(filter(None, ["mscoree,mshtml=", self.overrides])),
                    LANG="C.UTF-8", LC_ALL="C.UTF-8")
-        env.update(self.machine.env())
+        env.update(self.machine.env(), **self.extra_env)
         return env
 
     def start(self, exe, cwd, name, loader=None, args=()):
