@@ -91,14 +91,15 @@ void FrameDecoder::DecodeUncompressed(std::span<const uint8_t> data) {
                     out[x] = Rgb(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
                     break;
                 default: {
+                    // All four bytes: bit fields may use the top one.
                     const uint32_t pixel =
                         format.bitCount == 16
                             ? static_cast<uint32_t>(in[2 * x] | in[2 * x + 1] << 8)
-                            : static_cast<uint32_t>(in[4 * x] | in[4 * x + 1] << 8 |
-                                                    in[4 * x + 2] << 16);
+                            : static_cast<uint32_t>(in[4 * x]) | in[4 * x + 1] << 8 |
+                                  in[4 * x + 2] << 16 | static_cast<uint32_t>(in[4 * x + 3]) << 24;
                     out[x] =
                         format.bitCount == 32 && format.compression == Compression::Rgb
-                            ? pixel
+                            ? pixel & 0xFFFFFF  // the fourth byte is unused
                             : Rgb(Channel(pixel, format.masks[0]), Channel(pixel, format.masks[1]),
                                   Channel(pixel, format.masks[2]));
                     break;

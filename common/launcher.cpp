@@ -1,8 +1,40 @@
 #include "launcher.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cwctype>
 
 namespace launcher {
+
+namespace {
+
+// Windows compares paths without regard to case; a trailing backslash (D:\ against D:\)
+// names the same folder.
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+    const auto trimmed = [](std::wstring_view path) {
+        return path.size() > 1 && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
+    };
+    a = trimmed(a);
+    b = trimmed(b);
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towupper(static_cast<wint_t>(x)) ==
+                      std::towupper(static_cast<wint_t>(y));
+           });
+}
+
+}  // namespace
+
+void WorkInProgramFolder(System& system) {
+    const std::optional<std::wstring> program = system.ProgramFolder();
+    if (!program || program->empty()) {
+        return;
+    }
+    const std::optional<std::wstring> current = system.CurrentDirectory();
+    if (!current || !SameFolder(*current, *program)) {
+        system.ChangeDirectory(*program);
+    }
+}
 
 std::wstring InstallRootFrom(const std::optional<std::wstring>& currentDirectory) {
     if (!currentDirectory) {
@@ -36,10 +68,11 @@ void StartProgram(forms::Form& window, System& system, const std::wstring& relat
     if (echo == Echo::On) {
         window.Print(command);
     }
-    if (system.StartProgram(command)) {
+    if (system.StartProgram(command) != StartResult::Failed) {
         return;
     }
     window.Hide();
+    window.Stop();  // nothing runs behind the boxes of an ending program
     window.ShowMessage(kFatalErrorText, kFatalErrorTitle, forms::MessageIcon::Exclamation);
     if (echo == Echo::On) {
         window.ShowMessage(command, programTitle, forms::MessageIcon::None);

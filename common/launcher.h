@@ -14,16 +14,21 @@ struct ScreenSize {
     int height = 0;
 };
 
+// How a start went. Declined: the user answered No where the program asked for elevation.
+enum class StartResult { Started, Declined, Failed };
+
 // The operating system as the launcher sees it; faked in tests.
 class System {
   public:
     virtual ~System() = default;
     // The working directory, whatever its length or letters; nothing when it can't be read.
     virtual std::optional<std::wstring> CurrentDirectory() = 0;
+    virtual bool ChangeDirectory(const std::wstring& directory) = 0;
+    // The folder the running program was started from, such as D:\ or E:\CDCOPY.
+    virtual std::optional<std::wstring> ProgramFolder() = 0;
     virtual ScreenSize PrimaryScreen() = 0;
-    // Starts a program as a separate process with a normal, focused window; false when the
-    // start failed or the user declined it (the task id 0).
-    virtual bool StartProgram(const std::wstring& path) = 0;
+    // Starts a program as a separate process with a normal, focused window.
+    virtual StartResult StartProgram(const std::wstring& path) = 0;
 };
 
 inline constexpr const wchar_t* kFatalErrorTitle = L"Fatal Error";
@@ -31,6 +36,12 @@ inline constexpr const wchar_t* kFatalErrorText =
     L"Error 101 - Run  d:\\VARNOK\\Setup.exe  where  'd' is your CDROM drive";
 
 enum class Echo { Off, On };
+
+// Started from another folder (the Run box, a prompt on C:, a shortcut starting elsewhere),
+// a program still finds the clip, the install root and the next program beside itself: its
+// own folder becomes the working directory where the two differ. Where the folder cannot be
+// read or set, the working directory stays as it is.
+void WorkInProgramFolder(System& system);
 
 // The working directory, with a bare drive root such as D:\ cut to D:.
 std::wstring InstallRootFrom(const std::optional<std::wstring>& currentDirectory);
@@ -49,7 +60,8 @@ void CentreWindow(forms::Form& window, System& system, int width, int height);
 // Composes the install root (Text1) and the relative path into Text2 and starts it. On a
 // failed start the window is hidden and the user is told to run the installer by hand;
 // with the echo on, the command is also written on the window and shown in a box titled
-// `programTitle`. The caller ends its program afterwards either way.
+// `programTitle`. A start the user declined is no failure: nothing is said. The caller ends
+// its program afterwards either way.
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,
                   const std::wstring& programTitle = L"");
 

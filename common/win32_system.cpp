@@ -6,36 +6,8 @@
 #include "system_library.h"
 
 namespace launcher {
-namespace {
 
-// shell32 and ole32 with all they bring are loaded only for the start of the next program:
-// imported, they would cost every start of the window time.
 using forms::win32::SystemLibrary;
-
-// ShellExecuteEx may hand the start to COM (elevation, file associations).
-class ComApartment {
-  public:
-    explicit ComApartment(const SystemLibrary& ole32)
-        : uninitialise_(ole32.Find<decltype(CoUninitialize)>("CoUninitialize")) {
-        const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx");
-        if (initialise == nullptr ||
-            FAILED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
-            uninitialise_ = nullptr;
-        }
-    }
-    ~ComApartment() {
-        if (uninitialise_ != nullptr) {
-            uninitialise_();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    decltype(CoUninitialize)* uninitialise_;
-};
-
-}  // namespace
 
 // The wide API with a buffer of the size it asks for: any length, any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {
@@ -55,27 +27,64 @@ std::optional<std::wstring> Win32System::CurrentDirectory() {
     return std::nullopt;
 }
 
+bool Win32System::ChangeDirectory(const std::wstring& directory) {
+    return SetCurrentDirectoryW(directory.c_str()) != FALSE;
+}
+
+// The folder of the program's own file, with the backslash of a drive root kept: "D:" alone
+// would name that drive's working directory, not its root.
+std::optional<std::wstring> Win32System::ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) {
+        return std::nullopt;
+    }
+    const bool driveRoot = slash == 2 && path[1] == L':';
+    return path.substr(0, driveRoot ? slash + 1 : slash);
+}
+
 ScreenSize Win32System::PrimaryScreen() {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
 // ShellExecuteEx rather than CreateProcess: an installer that asks for elevation gets the
-// consent prompt instead of failing with ERROR_ELEVATION_REQUIRED.
-bool Win32System::StartProgram(const std::wstring& path) {
-    const SystemLibrary ole32(L"ole32.dll");
-    const SystemLibrary shell32(L"shell32.dll");
-    const auto shellExecute = shell32.Find<decltype(ShellExecuteExW)>("ShellExecuteExW");
-    if (shellExecute == nullptr) {
-        return false;
+// consent prompt instead of failing with ERROR_ELEVATION_REQUIRED. It may hand the start to
+// COM (elevation, file associations), so the thread joins an apartment first, for good.
+StartResult Win32System::StartProgram(const std::wstring& path) {
+    if (!shell32_) {
+        ole32_ = std::make_unique<SystemLibrary>(L"ole32.dll");
+        shell32_ = std::make_unique<SystemLibrary>(L"shell32.dll");
+        if (const auto initialise = ole32_->Find<decltype(CoInitializeEx)>("CoInitializeEx")) {
+            initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        }
     }
-    const ComApartment com(ole32);
+    const auto shellExecute = shell32_->Find<decltype(ShellExecuteExW)>("ShellExecuteExW");
+    if (shellExecute == nullptr) {
+        return StartResult::Failed;
+    }
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
     start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     start.hwnd = owner_;
     start.lpFile = path.c_str();
     start.nShow = SW_SHOWNORMAL;
-    return shellExecute(&start) != FALSE;
+    if (shellExecute(&start) != FALSE) {
+        return StartResult::Started;
+    }
+    // The user answered No to the elevation prompt.
+    return GetLastError() == ERROR_CANCELLED ? StartResult::Declined : StartResult::Failed;
 }
 
 }  // namespace launcher

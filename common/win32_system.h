@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "launcher.h"
+#include "system_library.h"
 
 namespace launcher {
 
@@ -12,11 +15,17 @@ class Win32System : public System {
     explicit Win32System(HWND owner) : owner_(owner) {}
 
     std::optional<std::wstring> CurrentDirectory() override;
+    bool ChangeDirectory(const std::wstring& directory) override;
+    std::optional<std::wstring> ProgramFolder() override;
     ScreenSize PrimaryScreen() override;
-    bool StartProgram(const std::wstring& path) override;
+    StartResult StartProgram(const std::wstring& path) override;
 
   private:
     HWND owner_;
+    // Loaded for the first start and kept: the shell may leave work, COM objects or windows
+    // behind that the boxes after a failed start still run beside.
+    std::unique_ptr<forms::win32::SystemLibrary> ole32_;
+    std::unique_ptr<forms::win32::SystemLibrary> shell32_;
 };
 
 }  // namespace launcher

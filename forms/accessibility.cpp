@@ -1,6 +1,8 @@
 #include "accessibility.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace forms {
 namespace {
@@ -56,6 +58,50 @@ std::vector<AccessibleElement> AccessibleElements(const Form& form) {
         return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
     });
     return elements;
+}
+
+long ChildIdOf(size_t index) {
+    return static_cast<long>(index) + 1;
+}
+
+std::optional<size_t> ElementIndexOf(long childId, size_t count) {
+    if (childId < 1 || static_cast<unsigned long>(childId) > count) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(childId) - 1;
+}
+
+std::optional<size_t> NextElement(const std::vector<AccessibleElement>& elements, size_t from,
+                                  Direction direction) {
+    if (direction == Direction::Next) {
+        return from + 1 < elements.size() ? std::optional<size_t>(from + 1) : std::nullopt;
+    }
+    if (direction == Direction::Previous) {
+        return from > 0 ? std::optional<size_t>(from - 1) : std::nullopt;
+    }
+    // Centres, doubled to stay whole: designs let neighbours share an edge pixel.
+    const auto centre = [](const AccessibleElement& element) {
+        const Rect& r = element.control->Design().rect;
+        return std::pair<long, long>{r.left * 2L + r.width, r.top * 2L + r.height};
+    };
+    const auto [ax, ay] = centre(elements[from]);
+    std::optional<size_t> best;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const auto [bx, by] = centre(elements[i]);
+        const long ahead = direction == Direction::Right  ? bx - ax
+                           : direction == Direction::Left ? ax - bx
+                           : direction == Direction::Down ? by - ay
+                                                          : ay - by;
+        const long aside = direction == Direction::Right || direction == Direction::Left
+                               ? std::labs(by - ay)
+                               : std::labs(bx - ax);
+        if (ahead > 0 && ahead + aside < bestDistance) {
+            bestDistance = ahead + aside;
+            best = i;
+        }
+    }
+    return best;
 }
 
 }  // namespace forms

@@ -140,6 +140,9 @@ void Form::Fire(std::string_view target, Event event) {
         inClick_ = true;
         found->second();
         inClick_ = false;
+        if (closeRequested_ && !ended_) {
+            End();
+        }
     } else {
         found->second();
     }
@@ -165,6 +168,10 @@ void Form::Load() {
 
 void Form::MouseMoved(int x, int y) {
     Fire(HitTest(x, y), Event::MouseMove);
+}
+
+void Form::MouseLeft() {
+    Fire(design_.name, Event::MouseMove);
 }
 
 void Form::ButtonPressed(int x, int y) {
@@ -333,9 +340,29 @@ void Form::ShowMessage(const std::wstring& text, const std::wstring& title, Mess
     host_.ShowMessage(text, title, icon);
 }
 
-void Form::End() {
+void Form::Stop() {
     ended_ = true;
+    for (const auto& control : controls_) {
+        if (control->Design().kind == Kind::Timer) {
+            host_.StopTimer(TimerIdOf(*control));
+        }
+    }
+    for (const auto& [name, animation] : animations_) {
+        host_.StopTimer(animation->TimerId());
+    }
+}
+
+void Form::End() {
+    Stop();
     host_.EndProgram();
+}
+
+void Form::CloseRequested() {
+    if (inClick_) {
+        closeRequested_ = true;
+    } else if (!ended_) {
+        End();
+    }
 }
 
 // A shown shape takes no mouse input of its own, yet hands the point to the window's

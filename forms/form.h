@@ -94,8 +94,17 @@ class Form {
     void Hide();
     void Print(const std::wstring& text) { host_.PrintText(text); }
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
+    // The program is ending: its timers stop and no event reaches a handler any more, while
+    // a last message box may still show.
+    void Stop();
+    // Stops, then ends the program.
     void End();
     bool Ended() const { return ended_; }
+    // The user closes the window (close box, Alt+F4). It ends the program, but not in the
+    // middle of a click: a start and its boxes run to their end first.
+    void CloseRequested();
+    // The pointer left the client area: for the handlers, a move onto the background.
+    void MouseLeft();
 
     // The control under a point, or the form's name where only its background is.
     std::string_view HitTest(int x, int y) const;
@@ -117,6 +126,7 @@ class Form {
     std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::string_view pressedOn_;
     bool inClick_ = false;
+    bool closeRequested_ = false;
     bool ended_ = false;
 };
 

@@ -10,6 +10,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     forms::win32::RestrictDllSearchToSystemFolder();
     forms::win32::FormWindow window(instance, setup::SplashDesign());
     launcher::Win32System system(window.Handle());
+    launcher::WorkInProgramFolder(system);
     setup::FrmSplash splash(window.GetForm(), system);
     return window.Run(setup::kProgramTitle);
 }

@@ -10,6 +10,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     forms::win32::RestrictDllSearchToSystemFolder();
     forms::win32::FormWindow window(instance, tourlet::WizardDesign());
     launcher::Win32System system(window.Handle());
+    launcher::WorkInProgramFolder(system);
     tourlet::Page1 wizard(window.GetForm(), system);
     return window.Run(tourlet::kProgramTitle);
 }

@@ -1,6 +1,8 @@
 #include "accessible_form.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 namespace forms::win32 {
 namespace {
@@ -28,6 +30,33 @@ void SetEmpty(VARIANT* out) {
     out->vt = VT_EMPTY;
 }
 
+// The object itself as the system's object knows it, by the plain id.
+VARIANT Self() {
+    VARIANT self{};
+    SetLong(&self, CHILDID_SELF);
+    return self;
+}
+
+// Active Accessibility's navigation constants as the portable model names them.
+std::optional<Direction> DirectionOf(LONG direction) {
+    switch (direction) {
+        case NAVDIR_UP:
+            return Direction::Up;
+        case NAVDIR_DOWN:
+            return Direction::Down;
+        case NAVDIR_LEFT:
+            return Direction::Left;
+        case NAVDIR_RIGHT:
+            return Direction::Right;
+        case NAVDIR_NEXT:
+            return Direction::Next;
+        case NAVDIR_PREVIOUS:
+            return Direction::Previous;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 ActiveAccessibility::ActiveAccessibility()
@@ -44,22 +73,13 @@ bool ActiveAccessibility::Loaded() const {
 }
 
 AccessibleForm::AccessibleForm(HWND window, const Form& form, const ActiveAccessibility& api,
-                               IAccessible* standard)
-    : window_(window), form_(&form), api_(api), standard_(standard) {}
-
-AccessibleForm::~AccessibleForm() {
-    if (standard_ != nullptr) {
-        standard_->Release();
-    }
-}
+                               ComPtr<IAccessible> standard)
+    : window_(window), form_(&form), api_(api), standard_(std::move(standard)) {}
 
 void AccessibleForm::Disconnect() {
     form_ = nullptr;
     elements_.clear();
-    if (standard_ != nullptr) {
-        standard_->Release();
-        standard_ = nullptr;
-    }
+    standard_.reset();
 }
 
 bool AccessibleForm::Refresh() {
@@ -70,20 +90,35 @@ bool AccessibleForm::Refresh() {
     return true;
 }
 
-AccessibleForm::Target AccessibleForm::Resolve(const VARIANT& child,
-                                               const AccessibleElement*& element) {
-    element = nullptr;
-    if (!Refresh() || child.vt != VT_I4) {
-        return Target::Invalid;
+template <typename Work>
+HRESULT AccessibleForm::Connected(Work&& work) noexcept {
+    try {
+        return Refresh() ? work() : RPC_E_DISCONNECTED;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
     }
-    if (child.lVal == CHILDID_SELF) {
-        return Target::Self;
+}
+
+template <typename Work>
+HRESULT AccessibleForm::ForChild(const VARIANT& child, Work&& work) noexcept {
+    return Connected([&]() -> HRESULT {
+        const std::optional<const AccessibleElement*> element = Resolve(child);
+        return element ? work(*element) : E_INVALIDARG;
+    });
+}
+
+std::optional<const AccessibleElement*> AccessibleForm::Resolve(const VARIANT& child) const {
+    if (child.vt == VT_EMPTY || (child.vt == VT_I4 && child.lVal == CHILDID_SELF)) {
+        return nullptr;
     }
-    if (child.lVal < 1 || static_cast<size_t>(child.lVal) > elements_.size()) {
-        return Target::Invalid;
+    const std::optional<size_t> index =
+        child.vt == VT_I4 ? ElementIndexOf(child.lVal, elements_.size()) : std::nullopt;
+    if (!index) {
+        return std::nullopt;
     }
-    element = &elements_[static_cast<size_t>(child.lVal) - 1];
-    return Target::Element;
+    return &elements_[*index];
 }
 
 // A push button's own object; any other element is a simple one, named by its id.
@@ -98,15 +133,24 @@ HRESULT AccessibleForm::ElementVariant(size_t index, VARIANT* out) {
             return S_OK;
         }
     }
-    SetLong(out, static_cast<LONG>(index) + 1);
+    SetLong(out, ChildIdOf(index));
     return S_OK;
 }
 
-// A pressable label is the window's default button: Enter presses it.
+// A pressable label is the window's default button: Enter presses it. Push buttons take
+// the focus; no button of these windows is a default one.
 LONG AccessibleForm::StateOf(const AccessibleElement& element) const {
-    LONG state =
-        element.role == AccessibleRole::PushButton ? STATE_SYSTEM_DEFAULT : STATE_SYSTEM_READONLY;
-    state |= element.control->Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
+    const Control& control = *element.control;
+    LONG state = 0;
+    if (element.ownWindow) {
+        const HWND button = ButtonWindow(element);
+        state |= control.CanHoldFocus() ? STATE_SYSTEM_FOCUSABLE : 0;
+        state |= button != nullptr && GetFocus() == button ? STATE_SYSTEM_FOCUSED : 0;
+    } else {
+        state |= element.role == AccessibleRole::PushButton ? STATE_SYSTEM_DEFAULT
+                                                            : STATE_SYSTEM_READONLY;
+    }
+    state |= control.Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
     state |= element.role == AccessibleRole::Animation ? STATE_SYSTEM_ANIMATED : 0;
     state |= IsWindowVisible(window_) ? 0 : STATE_SYSTEM_INVISIBLE;
     return state;
@@ -178,241 +222,227 @@ HRESULT AccessibleForm::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*
 
 HRESULT AccessibleForm::get_accParent(IDispatch** parent) {
     *parent = nullptr;
-    return Refresh() ? standard_->get_accParent(parent) : RPC_E_DISCONNECTED;
+    return Connected([&] { return standard_->get_accParent(parent); });
 }
 
 HRESULT AccessibleForm::get_accChildCount(LONG* count) {
     *count = 0;
-    if (!Refresh()) {
-        return RPC_E_DISCONNECTED;
-    }
-    *count = static_cast<LONG>(elements_.size());
-    return S_OK;
+    return Connected([&] {
+        *count = static_cast<LONG>(elements_.size());
+        return S_OK;
+    });
 }
 
 HRESULT AccessibleForm::get_accChild(VARIANT child, IDispatch** object) {
     *object = nullptr;
-    const AccessibleElement* element = nullptr;
-    if (Resolve(child, element) != Target::Element) {
-        return E_INVALIDARG;
-    }
-    VARIANT found{};
-    ElementVariant(static_cast<size_t>(child.lVal) - 1, &found);
-    if (found.vt != VT_DISPATCH) {
-        return S_FALSE;  // a simple element: ask this object with its id
-    }
-    *object = found.pdispVal;
-    return S_OK;
+    return ForChild(child, [&](const AccessibleElement* element) -> HRESULT {
+        if (element == nullptr) {
+            return E_INVALIDARG;  // the object is no child of its own
+        }
+        VARIANT found{};
+        ElementVariant(static_cast<size_t>(element - elements_.data()), &found);
+        if (found.vt != VT_DISPATCH) {
+            return S_FALSE;  // a simple element: ask this object with its id
+        }
+        *object = found.pdispVal;
+        return S_OK;
+    });
 }
 
 HRESULT AccessibleForm::get_accName(VARIANT child, BSTR* name) {
     *name = nullptr;
-    const AccessibleElement* element = nullptr;
-    switch (Resolve(child, element)) {
-        case Target::Self:
-            return standard_->get_accName(child, name);
-        case Target::Element:
-            return Text(element->name, name);
-        case Target::Invalid:
-            break;
-    }
-    return E_INVALIDARG;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        return element == nullptr ? standard_->get_accName(Self(), name)
+                                  : Text(element->name, name);
+    });
 }
 
-HRESULT AccessibleForm::get_accValue(VARIANT, BSTR* value) {
+HRESULT AccessibleForm::get_accValue(VARIANT child, BSTR* value) {
     *value = nullptr;
-    return S_FALSE;
+    return ForChild(child, [](const AccessibleElement*) { return S_FALSE; });
 }
 
-HRESULT AccessibleForm::get_accDescription(VARIANT, BSTR* description) {
+HRESULT AccessibleForm::get_accDescription(VARIANT child, BSTR* description) {
     *description = nullptr;
-    return S_FALSE;
+    return ForChild(child, [](const AccessibleElement*) { return S_FALSE; });
 }
 
 HRESULT AccessibleForm::get_accRole(VARIANT child, VARIANT* role) {
     SetEmpty(role);
-    const AccessibleElement* element = nullptr;
-    switch (Resolve(child, element)) {
-        case Target::Self:
-            SetLong(role, ROLE_SYSTEM_CLIENT);
-            return S_OK;
-        case Target::Element:
-            SetLong(role, RoleOf(element->role));
-            return S_OK;
-        case Target::Invalid:
-            break;
-    }
-    return E_INVALIDARG;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        SetLong(role, element == nullptr ? ROLE_SYSTEM_CLIENT : RoleOf(element->role));
+        return S_OK;
+    });
 }
 
 HRESULT AccessibleForm::get_accState(VARIANT child, VARIANT* state) {
     SetEmpty(state);
-    const AccessibleElement* element = nullptr;
-    switch (Resolve(child, element)) {
-        case Target::Self:
-            return standard_->get_accState(child, state);
-        case Target::Element:
-            SetLong(state, StateOf(*element));
-            return S_OK;
-        case Target::Invalid:
-            break;
-    }
-    return E_INVALIDARG;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        if (element == nullptr) {
+            return standard_->get_accState(Self(), state);
+        }
+        SetLong(state, StateOf(*element));
+        return S_OK;
+    });
 }
 
-HRESULT AccessibleForm::get_accHelp(VARIANT, BSTR* help) {
+HRESULT AccessibleForm::get_accHelp(VARIANT child, BSTR* help) {
     *help = nullptr;
-    return S_FALSE;
+    return ForChild(child, [](const AccessibleElement*) { return S_FALSE; });
 }
 
-HRESULT AccessibleForm::get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) {
+HRESULT AccessibleForm::get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) {
     *file = nullptr;
     *topic = 0;
-    return S_FALSE;
+    return ForChild(child, [](const AccessibleElement*) { return S_FALSE; });
 }
 
+// Enter for the default button; Alt and the access key for a push button that has one.
 HRESULT AccessibleForm::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
     *shortcut = nullptr;
-    const AccessibleElement* element = nullptr;
-    if (Resolve(child, element) == Target::Element && !element->ownWindow &&
-        element->role == AccessibleRole::PushButton) {
-        return Text(L"Enter", shortcut);
-    }
-    return S_FALSE;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        if (element == nullptr || element->role != AccessibleRole::PushButton) {
+            return S_FALSE;
+        }
+        if (!element->ownWindow) {
+            return Text(L"Enter", shortcut);
+        }
+        const wchar_t key = element->control->AccessKey();
+        return key != 0 ? Text(std::wstring(L"Alt+") + key, shortcut) : S_FALSE;
+    });
 }
 
 HRESULT AccessibleForm::get_accFocus(VARIANT* focus) {
     SetEmpty(focus);
-    if (!Refresh()) {
-        return RPC_E_DISCONNECTED;
-    }
-    const HWND focused = GetFocus();
-    if (focused == window_) {
-        SetLong(focus, CHILDID_SELF);
-        return S_OK;
-    }
-    for (size_t i = 0; i < elements_.size(); ++i) {
-        if (elements_[i].ownWindow && ButtonWindow(elements_[i]) == focused) {
-            return ElementVariant(i, focus);
+    return Connected([&] {
+        const HWND focused = GetFocus();
+        if (focused == window_) {
+            SetLong(focus, CHILDID_SELF);
+            return S_OK;
         }
-    }
-    return S_FALSE;
+        for (size_t i = 0; i < elements_.size(); ++i) {
+            if (elements_[i].ownWindow && ButtonWindow(elements_[i]) == focused) {
+                return ElementVariant(i, focus);
+            }
+        }
+        return S_FALSE;
+    });
 }
 
 HRESULT AccessibleForm::get_accSelection(VARIANT* selection) {
     SetEmpty(selection);
-    return S_FALSE;
+    return Connected([] { return S_FALSE; });
 }
 
 HRESULT AccessibleForm::get_accDefaultAction(VARIANT child, BSTR* action) {
     *action = nullptr;
-    const AccessibleElement* element = nullptr;
-    if (Resolve(child, element) == Target::Element && element->role == AccessibleRole::PushButton) {
+    return ForChild(child, [&](const AccessibleElement* element) {
+        if (element == nullptr || element->role != AccessibleRole::PushButton) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
         return Text(L"Press", action);
-    }
-    return S_FALSE;
+    });
 }
 
-HRESULT AccessibleForm::accSelect(LONG, VARIANT) {
-    return DISP_E_MEMBERNOTFOUND;
+HRESULT AccessibleForm::accSelect(LONG, VARIANT child) {
+    return ForChild(child, [](const AccessibleElement*) { return DISP_E_MEMBERNOTFOUND; });
 }
 
 HRESULT AccessibleForm::accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                     VARIANT child) {
     *left = *top = *width = *height = 0;
-    const AccessibleElement* element = nullptr;
-    switch (Resolve(child, element)) {
-        case Target::Self:
-            return standard_->accLocation(left, top, width, height, child);
-        case Target::Element: {
-            const RECT box = ScreenRectOf(*element);
-            *left = box.left;
-            *top = box.top;
-            *width = box.right - box.left;
-            *height = box.bottom - box.top;
-            return S_OK;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        if (element == nullptr) {
+            return standard_->accLocation(left, top, width, height, Self());
         }
-        case Target::Invalid:
-            break;
-    }
-    return E_INVALIDARG;
+        const RECT box = ScreenRectOf(*element);
+        *left = box.left;
+        *top = box.top;
+        *width = box.right - box.left;
+        *height = box.bottom - box.top;
+        return S_OK;
+    });
 }
 
 HRESULT AccessibleForm::accNavigate(LONG direction, VARIANT start, VARIANT* end) {
     SetEmpty(end);
-    const AccessibleElement* element = nullptr;
-    const Target target = Resolve(start, element);
-    if (target == Target::Invalid) {
+    return ForChild(
+        start, [&](const AccessibleElement* element) { return Navigate(direction, element, end); });
+}
+
+// First and last child from the object itself; next and previous in reading order, and the
+// four directions by place, among the elements; anything beyond the object's own children
+// from the system's object.
+HRESULT AccessibleForm::Navigate(LONG direction, const AccessibleElement* start, VARIANT* end) {
+    const bool toChild = direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD;
+    if (start == nullptr) {
+        if (!toChild) {
+            return standard_->accNavigate(direction, Self(), end);
+        }
+        if (elements_.empty()) {
+            return S_FALSE;
+        }
+        return ElementVariant(direction == NAVDIR_FIRSTCHILD ? 0 : elements_.size() - 1, end);
+    }
+    if (toChild) {
+        return E_INVALIDARG;  // a simple element has no children
+    }
+    const std::optional<Direction> way = DirectionOf(direction);
+    if (!way) {
         return E_INVALIDARG;
     }
-    const auto count = static_cast<LONG>(elements_.size());
-    LONG next = 0;
-    if (target == Target::Self) {
-        if (direction != NAVDIR_FIRSTCHILD && direction != NAVDIR_LASTCHILD) {
-            return standard_->accNavigate(direction, start, end);
-        }
-        next = direction == NAVDIR_FIRSTCHILD ? 1 : count;
-    } else if (direction == NAVDIR_NEXT || direction == NAVDIR_DOWN || direction == NAVDIR_RIGHT) {
-        next = start.lVal + 1;
-    } else if (direction == NAVDIR_PREVIOUS || direction == NAVDIR_UP || direction == NAVDIR_LEFT) {
-        next = start.lVal - 1;
-    }
-    if (next < 1 || next > count) {
-        return S_FALSE;
-    }
-    return ElementVariant(static_cast<size_t>(next) - 1, end);
+    const std::optional<size_t> found =
+        NextElement(elements_, static_cast<size_t>(start - elements_.data()), *way);
+    return found ? ElementVariant(*found, end) : S_FALSE;
 }
 
 // The front-most element under the point, as the design orders them; the client area where
 // there is none.
 HRESULT AccessibleForm::accHitTest(LONG x, LONG y, VARIANT* child) {
     SetEmpty(child);
-    if (!Refresh()) {
-        return RPC_E_DISCONNECTED;
-    }
-    POINT point{x, y};
-    ScreenToClient(window_, &point);
-    RECT client;
-    GetClientRect(window_, &client);
-    if (!PtInRect(&client, point)) {
-        return S_FALSE;
-    }
-    size_t best = elements_.size();
-    for (size_t i = 0; i < elements_.size(); ++i) {
-        const bool inside = elements_[i].control->Design().rect.Contains(point.x, point.y);
-        const bool inFront = best == elements_.size() ||
-                             elements_[i].ownWindow > elements_[best].ownWindow ||
-                             (elements_[i].ownWindow == elements_[best].ownWindow &&
-                              DesignIndexOf(elements_[i]) < DesignIndexOf(elements_[best]));
-        if (inside && inFront) {
-            best = i;
+    return Connected([&] {
+        POINT point{x, y};
+        ScreenToClient(window_, &point);
+        RECT client;
+        GetClientRect(window_, &client);
+        if (!PtInRect(&client, point)) {
+            return S_FALSE;
         }
-    }
-    if (best == elements_.size()) {
-        SetLong(child, CHILDID_SELF);
-        return S_OK;
-    }
-    return ElementVariant(best, child);
+        size_t best = elements_.size();
+        for (size_t i = 0; i < elements_.size(); ++i) {
+            const bool inside = elements_[i].control->Design().rect.Contains(point.x, point.y);
+            const bool inFront = best == elements_.size() ||
+                                 elements_[i].ownWindow > elements_[best].ownWindow ||
+                                 (elements_[i].ownWindow == elements_[best].ownWindow &&
+                                  DesignIndexOf(elements_[i]) < DesignIndexOf(elements_[best]));
+            if (inside && inFront) {
+                best = i;
+            }
+        }
+        if (best == elements_.size()) {
+            SetLong(child, CHILDID_SELF);
+            return S_OK;
+        }
+        return ElementVariant(best, child);
+    });
 }
 
 HRESULT AccessibleForm::accDoDefaultAction(VARIANT child) {
-    const AccessibleElement* element = nullptr;
-    if (Resolve(child, element) != Target::Element) {
-        return E_INVALIDARG;
-    }
-    if (element->role != AccessibleRole::PushButton) {
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    PostMessageW(window_, kPressMessage, DesignIndexOf(*element), 0);
-    return S_OK;
+    return ForChild(child, [&](const AccessibleElement* element) {
+        if (element == nullptr || element->role != AccessibleRole::PushButton) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        PostMessageW(window_, kPressMessage, DesignIndexOf(*element), 0);
+        return S_OK;
+    });
 }
 
 HRESULT AccessibleForm::put_accName(VARIANT, BSTR) {
-    return E_NOTIMPL;
+    return Connected([] { return E_NOTIMPL; });
 }
 
 HRESULT AccessibleForm::put_accValue(VARIANT, BSTR) {
-    return E_NOTIMPL;
+    return Connected([] { return E_NOTIMPL; });
 }
 
 }  // namespace forms::win32

@@ -8,9 +8,11 @@
 
 #include <oleacc.h>
 
+#include <optional>
 #include <vector>
 
 #include "accessibility.h"
+#include "handles.h"
 #include "system_library.h"
 
 namespace forms::win32 {
@@ -37,7 +39,7 @@ class AccessibleForm final : public IAccessible {
 
     // `standard` is the system's object for the client area, which this one takes over.
     AccessibleForm(HWND window, const Form& form, const ActiveAccessibility& api,
-                   IAccessible* standard);
+                   ComPtr<IAccessible> standard);
     // The window is going: every later call fails, whoever still holds the object.
     void Disconnect();
 
@@ -83,13 +85,21 @@ class AccessibleForm final : public IAccessible {
     static constexpr int kFirstButtonId = 100;
 
   private:
-    ~AccessibleForm();
+    ~AccessibleForm() = default;
     // Reads the form afresh; false once disconnected.
     bool Refresh();
-    // Child ids count the elements from 1; 0 is the client area itself.
-    enum class Target { Self, Element, Invalid };
-    Target Resolve(const VARIANT& child, const AccessibleElement*& element);
+    // Runs `work` on the object itself (a null element) or the element `child` names, with
+    // the form read afresh; answers for a disconnected object and an invalid child, and
+    // turns anything thrown into an HRESULT.
+    template <typename Work>
+    HRESULT ForChild(const VARIANT& child, Work&& work) noexcept;
+    template <typename Work>
+    HRESULT Connected(Work&& work) noexcept;
+    // Child ids count the elements from 1; 0 (or no id at all) is the client area itself.
+    // Nothing where the id names no element.
+    std::optional<const AccessibleElement*> Resolve(const VARIANT& child) const;
     HRESULT ElementVariant(size_t index, VARIANT* out);
+    HRESULT Navigate(LONG direction, const AccessibleElement* start, VARIANT* end);
     LONG StateOf(const AccessibleElement& element) const;
     HRESULT Text(std::wstring_view text, BSTR* out) const;
     RECT ScreenRectOf(const AccessibleElement& element) const;
@@ -100,7 +110,7 @@ class AccessibleForm final : public IAccessible {
     HWND window_;
     const Form* form_;
     const ActiveAccessibility& api_;
-    IAccessible* standard_;  // the system's object for the client area: parent, self
+    ComPtr<IAccessible> standard_;  // the system's object for the client area: parent, self
     std::vector<AccessibleElement> elements_;
 };
 

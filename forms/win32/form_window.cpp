@@ -173,31 +173,61 @@ FormWindow::~FormWindow() {
 }
 
 int FormWindow::Run(const std::wstring& programTitle) {
-    try {
+    Guarded([this] {
         if (window_ == nullptr) {
             throw clip::Error(creationError_);
         }
         LoadPictures();
         form_.Load();
-    } catch (const std::exception& error) {
-        MessageBoxW(nullptr, Widen(error.what()).c_str(), programTitle.c_str(),
-                    MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
-        return 1;
-    }
-    if (!form_.Ended()) {
-        ShowWindow(window_, SW_SHOWNORMAL);
-        UpdateWindow(window_);
-        form_.FocusFirst();
-    }
-    MSG message;
-    while (!form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (PreTranslate(message)) {
-            continue;
+        if (!form_.Ended()) {
+            ShowWindow(window_, SW_SHOWNORMAL);
+            UpdateWindow(window_);
+            form_.FocusFirst();
         }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    });
+    MSG message;
+    while (!failed_ && !form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        bool taken = false;
+        Guarded([&] { taken = PreTranslate(message); });
+        if (!taken && !failed_) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
-    return 0;
+    if (!failed_) {
+        return 0;
+    }
+    if (window_ != nullptr) {
+        ShowWindow(window_, SW_HIDE);
+    }
+    MessageBoxW(nullptr, Widen(failure_).c_str(), programTitle.c_str(),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+    return 1;
+}
+
+template <typename Work>
+void FormWindow::Guarded(Work&& work) noexcept {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        Fail(error.what());
+    } catch (...) {
+        Fail("An unexpected error occurred.");
+    }
+}
+
+// Stops the form at once, so nothing more runs behind the error box; the first error is
+// the one told.
+void FormWindow::Fail(const char* what) noexcept {
+    if (!failed_) {
+        failed_ = true;
+        try {
+            failure_ = what;
+        } catch (...) {
+            failure_.clear();  // no memory even for the text: the box says no more than that
+        }
+    }
+    form_.Stop();
 }
 
 // Tab, Enter and Esc and the access keys follow the form's rules rather than the dialog
@@ -228,8 +258,17 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self != nullptr ? self->HandleMessage(message, wParam, lParam)
-                           : DefWindowProcW(window, message, wParam, lParam);
+    // After an error the window only waits for the program to end.
+    if (self == nullptr || (self->failed_ && message != WM_NCDESTROY)) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    LRESULT result = 0;
+    bool handled = false;
+    self->Guarded([&] {
+        result = self->HandleMessage(message, wParam, lParam);
+        handled = true;
+    });
+    return handled ? result : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -242,6 +281,9 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;  // the paint covers every pixel, off screen first
         case WM_MOUSEMOVE:
             OnMouseMove(lParam);
+            return 0;
+        case WM_MOUSELEAVE:
+            OnMouseLeave();
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
@@ -296,8 +338,19 @@ void FormWindow::OnPaint() {
     BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
 }
 
+// Windows tells of the pointer leaving only when asked, once for each time it came in.
 void FormWindow::OnMouseMove(LPARAM position) {
+    if (!trackingLeave_) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, window_, 0};
+        trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+    }
     form_.MouseMoved(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+}
+
+// Off the window, or covered by another: as far as the handlers go, the background.
+void FormWindow::OnMouseLeave() {
+    trackingLeave_ = false;
+    form_.MouseLeft();
 }
 
 void FormWindow::OnButtonDown(LPARAM position) {
@@ -312,7 +365,7 @@ void FormWindow::OnButtonUp(LPARAM position) {
 
 // Closing through the system unloads the only form, which ends the program.
 void FormWindow::OnClose() {
-    form_.End();
+    form_.CloseRequested();
 }
 
 void FormWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -375,7 +428,8 @@ OwnedBitmap FormWindow::DecodePicture(int resource) {
 // The client area's object for screen readers. COM is started on the window's thread for it,
 // since the object is handed to the client through COM's marshalling.
 LRESULT FormWindow::OnGetObject(WPARAM wParam, LPARAM lParam) {
-    if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) {
+    // A hook may ask while the window is being destroyed: no new object that would outlive it.
+    if (destroying_ || static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) {
         return DefWindowProcW(window_, WM_GETOBJECT, wParam, lParam);
     }
     if (!accessibility_) {
@@ -386,18 +440,20 @@ LRESULT FormWindow::OnGetObject(WPARAM wParam, LPARAM lParam) {
             initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         }
     }
-    if (accessible_ == nullptr && accessibility_->Loaded()) {
+    if (!accessible_ && accessibility_->Loaded()) {
         IAccessible* standard = nullptr;
         if (SUCCEEDED(accessibility_->createStandardObject(window_, OBJID_CLIENT,
                                                            AccessibleForm::kIid,
                                                            reinterpret_cast<void**>(&standard)))) {
-            accessible_ = new AccessibleForm(window_, form_, *accessibility_, standard);
+            ComPtr<IAccessible> owned(standard);
+            accessible_.reset(
+                new AccessibleForm(window_, form_, *accessibility_, std::move(owned)));
         }
     }
-    if (accessible_ == nullptr) {
+    if (!accessible_) {
         return DefWindowProcW(window_, WM_GETOBJECT, wParam, lParam);
     }
-    return accessibility_->resultFromObject(AccessibleForm::kIid, wParam, accessible_);
+    return accessibility_->resultFromObject(AccessibleForm::kIid, wParam, accessible_.get());
 }
 
 void FormWindow::OnPressRequest(WPARAM designIndex) {
@@ -409,10 +465,10 @@ void FormWindow::OnPressRequest(WPARAM designIndex) {
 
 // Clients may hold the object longer than the window lives.
 void FormWindow::OnDestroy() {
-    if (accessible_ != nullptr) {
+    destroying_ = true;
+    if (accessible_) {
         accessible_->Disconnect();
-        accessible_->Release();
-        accessible_ = nullptr;
+        accessible_.reset();
     }
 }
 
@@ -564,9 +620,8 @@ void FormWindow::Invalidate(const Rect& area) {
     InvalidateRect(window_, &box, FALSE);
 }
 
-// Screen readers learn of a painted control's changes only from these events. Child ids
-// are positions among the accessible elements, counted from 1; showing or hiding one
-// renumbers those after it.
+// Screen readers learn of a painted control's changes only from these events. Showing or
+// hiding an element renumbers the child ids of those after it.
 void FormWindow::Announce(const Control& control, Change change) {
     const Kind kind = control.Design().kind;
     if (kind != Kind::Label && kind != Kind::Image && kind != Kind::Animation) {
@@ -583,7 +638,7 @@ void FormWindow::Announce(const Control& control, Change change) {
     if (found == elements.end()) {
         return;  // hidden: no longer a child to name
     }
-    const LONG id = static_cast<LONG>(found - elements.begin()) + 1;
+    const LONG id = ChildIdOf(static_cast<size_t>(found - elements.begin()));
     const DWORD event = change == Change::Visibility ? EVENT_OBJECT_SHOW
                         : change == Change::Enabled  ? EVENT_OBJECT_STATECHANGE
                                                      : EVENT_OBJECT_NAMECHANGE;

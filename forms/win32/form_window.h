@@ -25,8 +25,8 @@ class FormWindow : public FormHost {
     Form& GetForm() { return form_; }
 
     // Loads the form, shows the window and runs its messages until the program ends. A
-    // window that could not be created or a load that fails is told in an error box titled
-    // `programTitle`; the exit code is then 1.
+    // window that could not be created, a load that fails or an error while it runs is told
+    // in an error box titled `programTitle`; the exit code is then 1.
     int Run(const std::wstring& programTitle);
 
     // FormHost
@@ -49,9 +49,15 @@ class FormWindow : public FormHost {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs `work`; what it throws stops the form and is kept for the error box, so that no
+    // exception unwinds through the system's frames.
+    template <typename Work>
+    void Guarded(Work&& work) noexcept;
+    void Fail(const char* what) noexcept;
 
     void OnPaint();
     void OnMouseMove(LPARAM position);
+    void OnMouseLeave();
     void OnButtonDown(LPARAM position);
     void OnButtonUp(LPARAM position);
     void OnClose();
@@ -81,12 +87,16 @@ class FormWindow : public FormHost {
     Form form_;
     HWND window_ = nullptr;
     std::string creationError_;
+    bool failed_ = false;         // an error while running: the program ends with it
+    std::string failure_;         // its text
+    bool destroying_ = false;     // between WM_DESTROY and WM_NCDESTROY
+    bool trackingLeave_ = false;  // TrackMouseEvent will tell when the pointer leaves
     std::map<std::string_view, HWND> buttons_;
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
     std::map<const FontDesign*, OwnedFont> fonts_;
     std::map<int, OwnedBitmap> pictures_;
     std::unique_ptr<ActiveAccessibility> accessibility_;  // loaded when first asked for
-    AccessibleForm* accessible_ = nullptr;                // one reference held here
+    ComPtr<AccessibleForm> accessible_;
 };
 
 }  // namespace forms::win32

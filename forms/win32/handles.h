@@ -1,5 +1,5 @@
-// Owners for GDI objects, device contexts and kernel handles: each is released once, in
-// its destructor, on every path.
+// Owners for GDI objects, device contexts, kernel handles and COM objects: each is released
+// once, in its destructor, on every path.
 #pragma once
 
 #include <windows.h>
@@ -54,6 +54,37 @@ using OwnedBitmap = Owned<HBITMAP, DeleteGdiObject>;
 using OwnedBrush = Owned<HBRUSH, DeleteGdiObject>;
 using OwnedMemoryDc = Owned<HDC, DeleteMemoryDc>;
 using OwnedFile = Owned<HANDLE, CloseKernelHandle>;
+
+// One reference to a COM object, released once.
+template <typename Interface>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    explicit ComPtr(Interface* object) : object_(object) {}  // takes over that reference
+    ~ComPtr() { reset(); }
+    ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            reset(std::exchange(other.object_, nullptr));
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    Interface* get() const { return object_; }
+    Interface* operator->() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+    void reset(Interface* object = nullptr) {
+        Interface* previous = std::exchange(object_, object);
+        if (previous != nullptr) {
+            previous->Release();
+        }
+    }
+
+  private:
+    Interface* object_ = nullptr;
+};
 
 // Selects an object into a DC for the scope, then puts the previous one back.
 class Selection {

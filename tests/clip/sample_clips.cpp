@@ -129,6 +129,11 @@ std::vector<SampleClip> SampleClips() {
         PutLittleEndian(out, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16), 4);
     };
 
+    // Red in the top byte, where a three-byte read would lose it.
+    auto rgbx32 = [](Bytes& out, int colour) {
+        PutLittleEndian(out, kColours[static_cast<size_t>(colour)] << 8 | 0x55, 4);
+    };
+
     std::vector<SampleClip> clips;
     clips.push_back(MakeUncompressed("rgb8", 8, clipmaker::kBiRgb, false, palette8));
     clips.back().layout.palette = kColours;
@@ -144,6 +149,9 @@ std::vector<SampleClip> SampleClips() {
     clips.push_back(MakeUncompressed("rgb32-top-down", 32, clipmaker::kBiRgb, true, bgrx32));
     clips.push_back(MakeUncompressed("bitfields32", 32, clipmaker::kBiBitfields, false, xbgr32));
     clips.back().layout.masks = {0x0000FF, 0x00FF00, 0xFF0000};
+    clips.push_back(
+        MakeUncompressed("bitfields32-high", 32, clipmaker::kBiBitfields, false, rgbx32));
+    clips.back().layout.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
     clips.push_back(MakeRle8("rle8", clipmaker::IndexKind::RelativeToMovie, false));
     clips.push_back(MakeRle8("rle8-rec-lists-no-index", clipmaker::IndexKind::None, true));
     clips.push_back(

@@ -68,7 +68,7 @@ TEST_F(Launch, StartsTheComposedCommandAndSaysNothingOnSuccess) {
 }
 
 TEST_F(Launch, ReportsAFailedStartAfterHidingTheWindow) {
-    system_.startSucceeds = false;
+    system_.startResult = launcher::StartResult::Failed;
     launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
                            L"Pelmor's VARNOK");
     EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "hide",
@@ -77,8 +77,26 @@ TEST_F(Launch, ReportsAFailedStartAfterHidingTheWindow) {
                          "box [Pelmor's VARNOK] D:\\Tourlet.exe"}));
 }
 
+TEST_F(Launch, ADeclinedStartSaysNothingAndStopsNothing) {
+    system_.startResult = launcher::StartResult::Declined;
+    launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
+    EXPECT_EQ(log_, (Log{"start D:\\VARNOK\\Setup.exe"}));
+    EXPECT_FALSE(form_.Ended());
+}
+
+TEST_F(Launch, AFailedStartStopsTheWindowsTimersBeforeItsBoxes) {
+    forms::FormDesign timed = design_;
+    timed.controls.push_back({.name = "Timer1", .kind = forms::Kind::Timer, .intervalMs = 2500});
+    forms::Form form(timed, host_);
+    form.Load();
+    system_.startResult = launcher::StartResult::Failed;
+    launcher::StartProgram(form, system_, L"\\Tourlet.exe", launcher::Echo::Off);
+    EXPECT_TRUE(host_.timers.empty());
+    EXPECT_TRUE(form.Ended());
+}
+
 TEST_F(Launch, WithoutEchoNeitherPrintsNorShowsTheCommand) {
-    system_.startSucceeds = false;
+    system_.startResult = launcher::StartResult::Failed;
     launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
     ASSERT_EQ(log_.size(), 3u);
     EXPECT_EQ(log_[0], "start D:\\VARNOK\\Setup.exe");
@@ -98,6 +116,35 @@ TEST_F(Launch, ReadsTheInstallRootAndCentresThroughTheSystem) {
     system_.screen = {800, 600};
     launcher::CentreWindow(form_, system_, 640, 480);
     EXPECT_EQ(log_, (Log{"move 80,60"}));
+}
+
+// Started from elsewhere, a program moves to its own folder; started the usual way, nothing.
+TEST(ProgramFolder, BecomesTheWorkingDirectoryOnlyWhereTheTwoDiffer) {
+    struct Case {
+        std::optional<std::wstring> program, current;
+        bool canChange;
+        Log log;
+        std::optional<std::wstring> after;
+    };
+    const Case cases[] = {
+        {L"D:\\", L"D:\\", true, {}, L"D:\\"},
+        {L"E:\\CDCOPY", L"e:\\cdcopy\\", true, {}, L"e:\\cdcopy\\"},
+        {L"D:\\", L"C:\\Windows\\system32", true, {"cd D:\\"}, L"D:\\"},
+        {L"E:\\CD", L"E:\\CDCOPY", true, {"cd E:\\CD"}, L"E:\\CD"},
+        {L"D:\\", std::nullopt, true, {"cd D:\\"}, L"D:\\"},
+        {L"D:\\", L"C:\\", false, {"cd D:\\"}, L"C:\\"},
+        {std::nullopt, L"C:\\", true, {}, L"C:\\"},
+    };
+    for (const Case& c : cases) {
+        Log log;
+        fake::FakeSystem system(log);
+        system.programFolder = c.program;
+        system.currentDirectory = c.current;
+        system.canChangeDirectory = c.canChange;
+        launcher::WorkInProgramFolder(system);
+        EXPECT_EQ(log, c.log) << fake::Narrow(c.program.value_or(L"-"));
+        EXPECT_EQ(system.currentDirectory, c.after) << fake::Narrow(c.program.value_or(L"-"));
+    }
 }
 
 }  // namespace

@@ -59,11 +59,12 @@ def the_chain_runs_from_setup_through_tourlet_to_the_installer(lab):
     lab.wine.press_ok(STAND_IN_TITLE)
 
 
-def walk_chain(lab, cd, root, name):
-    """Setup from `cd` through Tourlet to the installer, with a quick double click on
-    "Continue" and on the last "Next >"; `root` is the install root the programs see. Each
-    double click starts one program, and every program has ended afterwards."""
-    setup = lab.wine.start(cd / "Setup.exe", cd, name)
+def walk_chain(lab, cd, root, name, cwd=None):
+    """Setup from `cd` (started in `cwd`, by default `cd`) through Tourlet to the installer,
+    with a quick double click on "Continue" and on the last "Next >"; `root` is the install
+    root the programs see. Each double click starts one program, and every program has ended
+    afterwards."""
+    setup = lab.wine.start(cd / "Setup.exe", cwd or cd, name)
     splash(lab)
     assert lab.programs_running() == ["setup.exe"], lab.programs_running()
     click_continue(lab, setup, twice=True)
@@ -120,6 +121,21 @@ def dlls_planted_beside_the_programs_are_never_loaded(lab):
 def the_cd_image_runs_the_chain_from_drive_d(lab):
     disc = lab.cd_on_drive_d()
     walk_chain(lab, disc, "D:", "setup")
+
+
+@TESTS
+def programs_started_from_another_folder_work_in_their_own(lab):
+    cd = lab.stage_cd()
+    elsewhere = lab.folder / "elsewhere"
+    elsewhere.mkdir()
+    tourlet = lab.wine.start(cd / "Tourlet.exe", elsewhere, "tourlet")
+    wizard = Wizard(lab.wine, lab.display)
+    lab.display.xdotool("key", *["alt+n"] * PAGE_COUNT)
+    text = expect_one_installer(lab, wizard, Wine.windows_path(cd))
+    assert "started in " + Wine.windows_path(cd) in text, text
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+    assert tourlet.wait(20) == 0
+    walk_chain(lab, cd, Wine.windows_path(cd), "setup", cwd=elsewhere)
 
 
 @TESTS

@@ -1,8 +1,9 @@
 // The wizard's window design with handlers that only tell each press in a message box
 // titled "Sampler": the forms layer's push buttons, keys and rule under Wine, page by page
-// logic aside.
+// logic aside. Clicking Label2 throws, as a failing handler would.
 #include <windows.h>
 
+#include "error.h"
 #include "form_window.h"
 #include "page1.h"
 
@@ -18,5 +19,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     });
     form.On("BackButton", forms::Event::Click, [&] { tell(L"Back"); });
     form.On("CancelButton", forms::Event::Click, [&] { form.End(); });
+    // A handler that fails while the window runs: the program must tell it and end with 1,
+    // not unwind through the system's frames.
+    form.On("Label2", forms::Event::Click, [] { throw clip::Error("A handler failed."); });
     return window.Run(L"Sampler");
 }

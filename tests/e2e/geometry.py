@@ -20,6 +20,7 @@ MARGIN_ABOVE = (376, 424, 497, 432)   # the highlight's band above the label
 CLIP_SQUARE = (248, 56, 609, 417)
 ON_LABEL, ON_BACKGROUND, ON_CLIP, ON_PANEL = (436, 440), (560, 440), (400, 200), (120, 200)
 ON_PATCH = (130, 444)  # the patch over the side panel's last line of small print
+BELOW_WINDOW = (436, 480)  # under "Continue", past the window's bottom edge
 
 
 def on_screen(x, y):

@@ -187,7 +187,9 @@ constexpr IID kIidAccessible = {
 struct Accessible {
     IAccessible* object = nullptr;
     LONG id = CHILDID_SELF;
-    HRESULT found = S_OK;  // how the child was obtained; object is null where it failed
+    HRESULT found = S_OK;           // how the child was obtained; object is null where it failed
+    IAccessible* parent = nullptr;  // for a child: the object that listed it, and its id there
+    LONG idInParent = CHILDID_SELF;
 };
 
 std::wstring Take(BSTR text) {
@@ -219,13 +221,14 @@ std::vector<Accessible> ChildrenOf(IAccessible* parent, HRESULT& counted) {
             const HRESULT result =
                 child.pdispVal->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&object));
             child.pdispVal->Release();
-            children.push_back({SUCCEEDED(result) ? object : nullptr, CHILDID_SELF, result});
+            children.push_back(
+                {SUCCEEDED(result) ? object : nullptr, CHILDID_SELF, result, parent, i + 1});
         } else if (child.vt == VT_I4) {
             parent->AddRef();
-            children.push_back({parent, child.lVal, S_OK});
+            children.push_back({parent, child.lVal, S_OK, parent, child.lVal});
         } else {
             VariantClear(&child);
-            children.push_back({nullptr, CHILDID_SELF, E_UNEXPECTED});
+            children.push_back({nullptr, CHILDID_SELF, E_UNEXPECTED, parent, i + 1});
         }
     }
     return children;
@@ -280,6 +283,15 @@ std::string Describe(const Accessible& item) {
     LONG left = 0, top = 0, width = 0, height = 0;
     result = item.object->accLocation(&left, &top, &width, &height, self);
     values.Add("place", result, Array({Json(left), Json(top), Json(width), Json(height)}));
+    if (item.parent != nullptr) {  // the state as the listing object tells it, by child id
+        VARIANT byId{};
+        byId.vt = VT_I4;
+        byId.lVal = item.idInParent;
+        VARIANT told{};
+        result = item.parent->get_accState(byId, &told);
+        values.Add("parent_state", result, NumberOf(told));
+        VariantClear(&told);
+    }
     values.fields.push_back(Field("failed", Object(values.failed)));
     return Object(values.fields);
 }

@@ -167,10 +167,10 @@ class Window:
 
 class Accessible:
     """One element of an accessible tree: id, name, role, state, action (None where it has no
-    default action) and place. A value the probe could not read fails the test that reads it,
-    with the HRESULT it got."""
+    default action), place, and for a child the state its parent tells by child id. A value
+    the probe could not read fails the test that reads it, with the HRESULT it got."""
 
-    FIELDS = ("name", "role", "state", "action", "place")
+    FIELDS = ("name", "role", "state", "action", "place", "parent_state")
 
     def __init__(self, element):
         self.child_id = element.get("id")

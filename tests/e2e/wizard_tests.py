@@ -10,7 +10,7 @@ from splash_tests import ROLE_CLIENT, ROLE_GRAPHIC, ROLE_PUSH_BUTTON, ROLE_STATI
 from winelab import ROOT, poll
 
 TESTS = Registry()
-STATE_UNAVAILABLE = 0x1
+STATE_UNAVAILABLE, STATE_FOCUSED, STATE_DEFAULT, STATE_FOCUSABLE = 0x1, 0x4, 0x100, 0x100000
 PAGE_COUNT = 3
 
 
@@ -102,6 +102,19 @@ def push_buttons_follow_tab_order_access_keys_and_enter(lab):
 
 
 @TESTS
+def an_error_in_a_handler_is_told_and_ends_the_program(lab):
+    sampler = lab.programs / "tests" / "e2e" / "form_sampler.exe"
+    process = lab.wine.start(sampler, sampler.parent, "sampler")
+    window = Wizard(lab.wine, lab.display)
+    lab.display.click(*window.on_screen(60, 280))  # Label2, whose handler throws
+    box = lab.wine.wait_for("the error box", title="Sampler", cls="#32770")
+    assert "A handler failed." in box.texts, box.texts
+    assert not lab.wine.visible(title=WIZARD_TITLE), "the window still shows"
+    assert lab.wine.press_ok("Sampler")
+    assert process.wait(20) == 1
+
+
+@TESTS
 def tourlet_reports_a_missing_installer_alone(lab):
     cd = lab.stage_cd(installer=False)
     tourlet = lab.wine.start(cd / "Tourlet.exe", cd, "tourlet")
@@ -169,8 +182,22 @@ def wizard_reads_to_a_screen_reader(lab):
         buttons = tree[4:]
         assert [button.name for button in buttons] == ["< Back", "Next >", "Cancel"], tree
         assert all(button.role in (ROLE_PUSH_BUTTON, ROLE_CLIENT) for button in buttons), tree
-        assert bool(buttons[0].state & STATE_UNAVAILABLE) == (page == 0), buttons[0]
+        expect_button_states(buttons, page)
     lab.wine.close("VarnokForm")
+
+
+def expect_button_states(buttons, page):
+    """As the buttons' own objects and the wizard's object by child id tell it: no default
+    button, Back unavailable on the first page, every enabled one focusable, and the focus
+    on Cancel at the start, on Next after Alt+N."""
+    focused = "Cancel" if page == 0 else "Next >"
+    for button in buttons:
+        for told in (button.state, button.parent_state):
+            unavailable = button.name == "< Back" and page == 0
+            assert not told & STATE_DEFAULT, (page, button)
+            assert bool(told & STATE_UNAVAILABLE) == unavailable, (page, button)
+            assert bool(told & STATE_FOCUSABLE) == (not unavailable), (page, button)
+            assert bool(told & STATE_FOCUSED) == (button.name == focused), (page, button)
 
 
 @TESTS

@@ -72,18 +72,28 @@ class FakeSystem : public launcher::System {
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
     std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
+    bool ChangeDirectory(const std::wstring& directory) override {
+        log_.push_back("cd " + Narrow(directory));
+        if (canChangeDirectory) {
+            currentDirectory = directory;
+        }
+        return canChangeDirectory;
+    }
+    std::optional<std::wstring> ProgramFolder() override { return programFolder; }
     launcher::ScreenSize PrimaryScreen() override { return screen; }
-    bool StartProgram(const std::wstring& path) override {
+    launcher::StartResult StartProgram(const std::wstring& path) override {
         log_.push_back("start " + Narrow(path));
         if (duringStart) {
             duringStart();  // what the start lets through, such as a second click
         }
-        return startSucceeds;
+        return startResult;
     }
 
     std::optional<std::wstring> currentDirectory = L"D:\\";
+    std::optional<std::wstring> programFolder = L"D:\\";
+    bool canChangeDirectory = true;
     launcher::ScreenSize screen{1024, 768};
-    bool startSucceeds = true;
+    launcher::StartResult startResult = launcher::StartResult::Started;
     std::function<void()> duringStart;
 
   private:

@@ -97,6 +97,40 @@ TEST_F(FormEvents, NothingReachesAHandlerAfterTheEnd) {
     EXPECT_EQ(log_, (Log{"end"}));
 }
 
+// An ending program whose last box still shows: no timer fires behind it, no input acts.
+TEST_F(FormEvents, AStoppedFormRunsNothingAndDoesNotYetEnd) {
+    form_.On("Tick", Event::Timer, [this] { heard_.push_back("tick"); });
+    form_.Load();
+    form_.Stop();
+    EXPECT_TRUE(host_.timers.empty());
+    form_.TimerFired(2);
+    form_.MouseMoved(65, 45);
+    form_.ButtonPressed(65, 45);
+    form_.ButtonReleased(65, 45);
+    EXPECT_TRUE(heard_.empty());
+    EXPECT_EQ(log_, Log{});
+}
+
+TEST_F(FormEvents, ACloseDuringAClickWaitsForTheClickToEnd) {
+    form_.On("Caption", Event::Click, [this] {
+        form_.CloseRequested();  // as the elevation prompt's messages would let through
+        heard_.push_back(form_.Ended() ? "ended in the click" : "click ran on");
+    });
+    form_.ButtonPressed(65, 45);
+    form_.ButtonReleased(65, 45);
+    EXPECT_EQ(heard_, Log{"click ran on"});
+    EXPECT_EQ(log_, Log{"end"});
+    forms::Form other(kDesign, host_);
+    other.CloseRequested();
+    EXPECT_EQ(log_, (Log{"end", "end"}));
+}
+
+TEST_F(FormEvents, LeavingTheClientAreaIsAMoveOntoTheBackground) {
+    form_.MouseMoved(65, 45);
+    form_.MouseLeft();
+    EXPECT_EQ(heard_, (Log{"Caption", "Window"}));
+}
+
 TEST_F(FormEvents, RepaintsAControlWhoseLookChanges) {
     form_["Caption"].SetVisible(false);
     form_["Caption"].SetVisible(false);  // no change, no repaint

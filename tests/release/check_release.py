@@ -57,9 +57,11 @@ class PeFile:
         self.data = Path(path).read_bytes()
         header = struct.unpack_from("<I", self.data, 0x3C)[0]
         assert self.data[header:header + 4] == b"PE\0\0", f"{path} is no PE image"
-        sections, optional_size = struct.unpack_from("<2xH12xH", self.data, header + 4)
+        sections, optional_size, self.characteristics = struct.unpack_from(
+            "<2xH12xHH", self.data, header + 4)
         optional = header + 24
         magic = struct.unpack_from("<H", self.data, optional)[0]
+        self.dll_characteristics = struct.unpack_from("<H", self.data, optional + 70)[0]
         directories = optional + (96 if magic == 0x10B else 112)
         self.import_rva = struct.unpack_from("<I", self.data, directories + 8)[0]
         table = optional + optional_size
@@ -106,6 +108,23 @@ def programs_import_only_known_dlls(options):
         assert "kernel32.dll" in dlls and "user32.dll" in dlls, (name, dlls)
         if "demo" not in name:  # looked up while running, so it is no import
             assert b"SetDefaultDllDirectories\0" in program.data, name
+
+
+REMOVABLE_RUN_FROM_SWAP, NET_RUN_FROM_SWAP = 0x0400, 0x0800
+DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x0040, 0x0100, 0x8000
+
+
+@CHECKS
+def programs_run_from_swap_with_aslr_and_dep(options):
+    """Started from a CD or a share, Windows runs a copy from the page file; and the usual
+    hardening: relocatable (ASLR), no code in data pages (DEP), no Terminal Server shims."""
+    for name, path in each_program(options):
+        program = PeFile(path)
+        swap = REMOVABLE_RUN_FROM_SWAP | NET_RUN_FROM_SWAP
+        assert program.characteristics & swap == swap, f"{name}: {program.characteristics:#x}"
+        wanted = DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE
+        assert program.dll_characteristics & wanted == wanted, \
+            f"{name}: {program.dll_characteristics:#x}"
 
 
 @CHECKS

@@ -117,7 +117,7 @@ TEST_F(Splash, ClickingContinueStartsTourletAndEnds) {
 
 TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
     system_.currentDirectory = L"E:\\CDCOPY";
-    system_.startSucceeds = false;
+    system_.startResult = launcher::StartResult::Failed;
     LoadAndReveal();
     Click(kLabelX, kLabelY);
     EXPECT_EQ(log_, (Log{"print E:\\CDCOPY\\Tourlet.exe", "start E:\\CDCOPY\\Tourlet.exe", "hide",

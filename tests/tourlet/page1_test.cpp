@@ -60,7 +60,7 @@ TEST_F(Wizard, TheThirdNextStartsTheInstallerOnceAndEnds) {
 
 TEST_F(Wizard, AMissingInstallerShowsTheNoticeAloneThenEnds) {
     system_.currentDirectory = L"E:\\CDCOPY";
-    system_.startSucceeds = false;
+    system_.startResult = launcher::StartResult::Failed;
     form_.Load();
     for (int i = 0; i < 3; ++i) {
         Press("NextButton");
@@ -107,6 +107,27 @@ TEST_F(Wizard, ScreenReadersFindThePageTextWholeAndTheButtons) {
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Emblem and computer", tourlet::PageText(1),
                                                 L"Pelmor Systems, Inc.", L"< Back", L"Next >",
                                                 L"Cancel"}));
+}
+
+// Child ids count from 1 in reading order; navigation keeps to the elements, and the buttons
+// in a row lie left and right of each other.
+TEST_F(Wizard, ScreenReadersNumberAndWalkTheElements) {
+    const auto elements = forms::AccessibleElements(form_);  // picture, text, label, 3 buttons
+    EXPECT_EQ(forms::ChildIdOf(0), 1);
+    const std::pair<long, std::optional<size_t>> ids[] = {
+        {0, std::nullopt}, {1, 0}, {6, 5}, {7, std::nullopt}, {-1, std::nullopt}};
+    for (const auto& [id, index] : ids) {
+        EXPECT_EQ(forms::ElementIndexOf(id, elements.size()), index) << id;
+    }
+    using D = forms::Direction;
+    const std::tuple<size_t, D, std::optional<size_t>> walks[] = {
+        {3, D::Right, 4}, {4, D::Right, 5}, {5, D::Right, std::nullopt}, {4, D::Left, 3},
+        {3, D::Next, 4},  {5, D::Next, std::nullopt}, {0, D::Previous, std::nullopt},
+        {1, D::Left, 0},  {4, D::Up, 1}, {1, D::Down, 4}, {0, D::Up, std::nullopt}};
+    for (const auto& [from, direction, to] : walks) {
+        EXPECT_EQ(forms::NextElement(elements, from, direction), to)
+            << from << " " << static_cast<int>(direction);
+    }
 }
 
 // Every line of the fixed pages, the line feeds and the spaces, as the wizard shows them.
