@@ -8,6 +8,8 @@
 //                                    id, name, role, state, default action and place, with
 //                                    the HRESULT of every value that could not be read
 //   probe press <class> <name>       does the default action of the child of that name
+//   probe contract <class> <file>    what the client area's object answers where the
+//                                    accessibility contract fixes it, then after a close
 //   probe events <class> <seconds> <output file>
 //                                    the client area's accessibility events for that long,
 //                                    one JSON object a line, the first {"ready": true}
@@ -116,6 +118,26 @@ BOOL CALLBACK AddChild(HWND child, LPARAM children) {
     return TRUE;
 }
 
+// How long the window's process has run, from the system's note of its creation; -1 where
+// that cannot be read.
+long ProcessAgeMs(DWORD process) {
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    const bool read =
+        handle != nullptr && GetProcessTimes(handle, &created, &exited, &kernel, &user);
+    if (handle != nullptr) {
+        CloseHandle(handle);
+    }
+    if (!read) {
+        return -1;
+    }
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](FILETIME time) {
+        return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    };
+    return static_cast<long>((ticks(now) - ticks(created)) / 10000);
+}
+
 BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     RECT outer{};
     RECT client{};
@@ -127,6 +149,7 @@ BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
     reinterpret_cast<std::vector<std::string>*>(windows)->push_back(Object({
         Field("pid", Json(static_cast<long>(process))),
+        Field("process_age_ms", Json(ProcessAgeMs(process))),
         Field("visible", Json(IsWindowVisible(window) != FALSE)),
         Field("class", Json(ClassOf(window))),
         Field("title", Json(TextOf(window))),
@@ -434,6 +457,45 @@ int Press(const std::wstring& className, const std::wstring& wanted) {
     return result;
 }
 
+// The answers Active Accessibility's contract fixes, from the client area's object: no child
+// id at all names the object itself, an id past the last child and a default action where
+// there is none are refused as documented, and once the window is closed every call is
+// refused as disconnected.
+int CheckContract(const std::wstring& className, const std::wstring& path) {
+    HWND window = FindWindowW(className.c_str(), nullptr);
+    IAccessible* client = ClientObjectOf(className);
+    if (client == nullptr) {
+        return 1;
+    }
+    std::vector<std::string> fields;
+    VARIANT empty{};
+    BSTR name = nullptr;
+    HRESULT result = client->get_accName(empty, &name);
+    fields.push_back(
+        Field("empty_id_name", SUCCEEDED(result) ? Json(Take(name)) : Hresult(result)));
+    LONG count = 0;
+    client->get_accChildCount(&count);
+    VARIANT beyond{};
+    beyond.vt = VT_I4;
+    beyond.lVal = count + 1;
+    VARIANT role{};
+    fields.push_back(Field("beyond_last_role", Hresult(client->get_accRole(beyond, &role))));
+    VARIANT first{};
+    first.vt = VT_I4;
+    first.lVal = 1;
+    BSTR action = nullptr;
+    result = client->get_accDefaultAction(first, &action);
+    SysFreeString(action);
+    fields.push_back(Field("first_child_action", Hresult(result)));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    for (int waited = 0; IsWindow(window) && waited < 200; ++waited) {
+        Sleep(50);
+    }
+    fields.push_back(Field("closed_child_count", Hresult(client->get_accChildCount(&count))));
+    client->Release();
+    return WriteFile(path, Object(fields) + "\n") ? 0 : 2;
+}
+
 int WithCom(int (*work)(const std::wstring&, const std::wstring&), const wchar_t* first,
             const wchar_t* second) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -458,6 +520,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"tree") {
         return WithCom(WriteTree, argv[2], argv[3]);
     }
+    if (argc == 4 && verb == L"contract") {
+        return WithCom(CheckContract, argv[2], argv[3]);
+    }
     if (argc == 4 && verb == L"press") {
         return WithCom(Press, argv[2], argv[3]);
     }
@@ -476,6 +541,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr,
                  "usage: probe list <file> | probe close <class> | probe ok <title> | "
                  "probe resize <class> <width> <height> | probe tree <class> <file> | "
-                 "probe press <class> <name> | probe events <class> <seconds> <file>\n");
+                 "probe press <class> <name> | probe contract <class> <file> | "
+                 "probe events <class> <seconds> <file>\n");
     return 2;
 }

@@ -148,12 +148,21 @@ class Window:
     children: list
 
     @staticmethod
-    def of(listed):
+    def of(listed, asked_at):
         left, top, right, bottom = listed["outer"]
         width, height = listed["client"]
-        return Window(listed["pid"], listed["visible"], listed["class"], listed["title"], left,
-                      top, right, bottom, width, height, listed["style"] & 0xFFFFFFFF,
-                      listed["ex_style"] & 0xFFFFFFFF, listed["children"])
+        window = Window(listed["pid"], listed["visible"], listed["class"], listed["title"], left,
+                        top, right, bottom, width, height, listed["style"] & 0xFFFFFFFF,
+                        listed["ex_style"] & 0xFFFFFFFF, listed["children"])
+        window.asked_at, window.listed_age = asked_at, listed["process_age_ms"] / 1000
+        return window
+
+    def process_age(self):
+        """An upper bound of how long the window's process has run by now; None where the
+        probe could not read it."""
+        if self.listed_age < 0:
+            return None
+        return self.listed_age + time.monotonic() - self.asked_at
 
     @property
     def texts(self):
@@ -308,9 +317,10 @@ class Wine:
     def windows(self):
         listing = self.logs / "windows.json"
         listing.unlink(missing_ok=True)
+        asked_at = time.monotonic()
         if self.probe("list", self.windows_path(listing)) != 0 or not listing.exists():
             return []
-        return [Window.of(window) for window in json.loads(listing.read_text("utf-8"))]
+        return [Window.of(window, asked_at) for window in json.loads(listing.read_text("utf-8"))]
 
     def visible(self, cls=None, title=None):
         return [w for w in self.windows() if w.visible
@@ -335,6 +345,15 @@ class Wine:
         unlisted = [element.failed for element in elements if element.child_id is None]
         assert not unlisted, f"the children of the {cls} window could not be listed: {unlisted}"
         return elements
+
+    def accessibility_contract(self, cls):
+        """What the `cls` window's accessible object answers where the contract fixes it; the
+        window is closed on the way (see the probe)."""
+        answers = self.logs / "contract.json"
+        answers.unlink(missing_ok=True)
+        assert self.probe("contract", cls, self.windows_path(answers), seconds=120) == 0, \
+            f"no accessible object for the {cls} window"
+        return json.loads(answers.read_text("utf-8"))
 
     def watch_events(self, cls, seconds):
         """Starts noting the accessibility events of the `cls` window's client area; returns

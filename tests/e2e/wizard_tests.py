@@ -12,6 +12,8 @@ from winelab import ROOT, poll
 TESTS = Registry()
 STATE_UNAVAILABLE, STATE_FOCUSED, STATE_DEFAULT, STATE_FOCUSABLE = 0x1, 0x4, 0x100, 0x100000
 PAGE_COUNT = 3
+E_INVALIDARG, DISP_E_MEMBERNOTFOUND = "0x80070057", "0x80020003"
+RPC_E_DISCONNECTED, RPC_S_SERVER_UNAVAILABLE = "0x80010108", "0x800706ba"
 
 
 def unescaped(match):
@@ -183,7 +185,14 @@ def wizard_reads_to_a_screen_reader(lab):
         assert [button.name for button in buttons] == ["< Back", "Next >", "Cancel"], tree
         assert all(button.role in (ROLE_PUSH_BUTTON, ROLE_CLIENT) for button in buttons), tree
         expect_button_states(buttons, page)
-    lab.wine.close("VarnokForm")
+    # The documented answers: no id is the object itself, an id past the last child and a
+    # picture's default action are refused, and after the close nothing is answered (the
+    # program has ended with its window, so the client is told the server is gone).
+    answers = lab.wine.accessibility_contract("VarnokForm")
+    closed = answers.pop("closed_child_count")
+    assert answers == {"empty_id_name": WIZARD_TITLE, "beyond_last_role": E_INVALIDARG,
+                       "first_child_action": DISP_E_MEMBERNOTFOUND}, answers
+    assert closed in (RPC_E_DISCONNECTED, RPC_S_SERVER_UNAVAILABLE), closed
 
 
 def expect_button_states(buttons, page):
