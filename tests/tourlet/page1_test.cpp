@@ -120,10 +120,17 @@ TEST_F(Wizard, ScreenReadersNumberAndWalkTheElements) {
         EXPECT_EQ(forms::ElementIndexOf(id, elements.size()), index) << id;
     }
     using D = forms::Direction;
-    const std::tuple<size_t, D, std::optional<size_t>> walks[] = {
-        {3, D::Right, 4}, {4, D::Right, 5}, {5, D::Right, std::nullopt}, {4, D::Left, 3},
-        {3, D::Next, 4},  {5, D::Next, std::nullopt}, {0, D::Previous, std::nullopt},
-        {1, D::Left, 0},  {4, D::Up, 1}, {1, D::Down, 4}, {0, D::Up, std::nullopt}};
+    const std::tuple<size_t, D, std::optional<size_t>> walks[] = {{3, D::Right, 4},
+                                                                  {4, D::Right, 5},
+                                                                  {5, D::Right, std::nullopt},
+                                                                  {4, D::Left, 3},
+                                                                  {3, D::Next, 4},
+                                                                  {5, D::Next, std::nullopt},
+                                                                  {0, D::Previous, std::nullopt},
+                                                                  {1, D::Left, 0},
+                                                                  {4, D::Up, 1},
+                                                                  {1, D::Down, 4},
+                                                                  {0, D::Up, std::nullopt}};
     for (const auto& [from, direction, to] : walks) {
         EXPECT_EQ(forms::NextElement(elements, from, direction), to)
             << from << " " << static_cast<int>(direction);
