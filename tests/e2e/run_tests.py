@@ -8,6 +8,7 @@ architecture the machine can run.
 
 import argparse
 import os
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -59,6 +60,8 @@ def main():
     options.build, options.work = options.build.resolve(), options.work.resolve()
     options.work.mkdir(parents=True, exist_ok=True)
 
+    # Ended from outside, the run still stops its X server and its load on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     machine = detect_machine()
     for line in machine.describe():
         print(line, flush=True)
