@@ -14,9 +14,9 @@
 namespace clip {
 
 // Why a clip was refused, worded for the user: it ends up in an error box.
-class ClipError : public Error {
+class ClipError : public base::Error {
   public:
-    using Error::Error;
+    using base::Error::Error;
 };
 
 enum class Compression { Rgb, Rle8, Bitfields };

@@ -7,7 +7,7 @@
 
 namespace launcher {
 
-using forms::win32::SystemLibrary;
+using base::win32::SystemLibrary;
 
 // The wide API with a buffer of the size it asks for: any length, any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {

@@ -24,8 +24,8 @@ class Win32System : public System {
     HWND owner_;
     // Loaded for the first start and kept: the shell may leave work, COM objects or windows
     // behind that the boxes after a failed start still run beside.
-    std::unique_ptr<forms::win32::SystemLibrary> ole32_;
-    std::unique_ptr<forms::win32::SystemLibrary> shell32_;
+    std::unique_ptr<base::win32::SystemLibrary> ole32_;
+    std::unique_ptr<base::win32::SystemLibrary> shell32_;
 };
 
 }  // namespace launcher

@@ -16,7 +16,7 @@ std::string Narrow(const std::wstring& text) {
 }  // namespace
 
 AnimationError::AnimationError(const std::wstring& fileName, const std::string& reason)
-    : clip::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
+    : base::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
 
 Animation::Animation(const Control& control, FormHost& host, int timerId)
     : control_(control), host_(host), timerId_(timerId) {}

@@ -14,7 +14,7 @@ namespace forms {
 class Control;
 
 // Names the clip and why it cannot be played.
-class AnimationError : public clip::Error {
+class AnimationError : public base::Error {
   public:
     AnimationError(const std::wstring& fileName, const std::string& reason);
 };

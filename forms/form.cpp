@@ -103,7 +103,7 @@ const Control& Form::operator[](std::string_view name) const {
             return *control;
         }
     }
-    throw clip::Error("no control " + std::string(name) + " on " + std::string(design_.name));
+    throw base::Error("no control " + std::string(name) + " on " + std::string(design_.name));
 }
 
 Animation& Form::AnimationOf(std::string_view name) {

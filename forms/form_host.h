@@ -34,7 +34,7 @@ class FormHost {
     virtual void StartTimer(int id, unsigned intervalMs) = 0;
     virtual void StopTimer(int id) = 0;
     virtual uint64_t NowMs() = 0;
-    // Reads a file named relative to the working directory; throws clip::Error.
+    // Reads a file named relative to the working directory; throws base::Error.
     virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
     virtual void EndProgram() = 0;
 

@@ -7,7 +7,7 @@
 #include "win32_system.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    forms::win32::RestrictDllSearchToSystemFolder();
+    base::win32::RestrictDllSearchToSystemFolder();
     forms::win32::FormWindow window(instance, setup::SplashDesign());
     launcher::Win32System system(window.Handle());
     launcher::WorkInProgramFolder(system);

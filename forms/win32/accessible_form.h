@@ -17,6 +17,9 @@
 
 namespace forms::win32 {
 
+using base::win32::ComPtr;
+using base::win32::SystemLibrary;
+
 // oleacc's and oleaut32's functions the object needs; Loaded() is false where one is missing.
 struct ActiveAccessibility {
     ActiveAccessibility();

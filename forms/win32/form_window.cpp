@@ -7,10 +7,21 @@
 #include "avi_clip.h"
 #include "error.h"
 #include "frame_decoder.h"
+#include "text.h"
 #include "text_layout.h"
 
 namespace forms::win32 {
 namespace {
+
+using base::win32::OwnedBrush;
+using base::win32::OwnedFile;
+using base::win32::OwnedMemoryDc;
+using base::win32::OwnedPen;
+using base::win32::PaintScope;
+using base::win32::Selection;
+using base::win32::SystemMessage;
+using base::win32::Widen;
+using base::win32::WindowDc;
 
 constexpr wchar_t kClassName[] = L"VarnokForm";
 constexpr uint64_t kLargestFile = 256u << 20;
@@ -66,30 +77,6 @@ void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
     RegisterClassExW(&windowClass);  // a second form of the process finds it registered
 }
 
-// Error texts come from FormatMessageA, in the system's 8-bit code page.
-std::wstring Widen(const std::string& text) {
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
-std::string SystemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message =
-        length != 0 ? std::string(text, length) : "error " + std::to_string(error);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message;
-}
-
 int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
     return 0;
@@ -122,7 +109,7 @@ OwnedBitmap PixelsToBitmap(int width, int height, const std::vector<uint32_t>& p
     void* bits = nullptr;
     OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap) {
-        throw clip::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
+        throw base::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
     }
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     return bitmap;
@@ -175,7 +162,7 @@ FormWindow::~FormWindow() {
 int FormWindow::Run(const std::wstring& programTitle) {
     Guarded([this] {
         if (window_ == nullptr) {
-            throw clip::Error(creationError_);
+            throw base::Error(creationError_);
         }
         LoadPictures();
         form_.Load();
@@ -412,7 +399,7 @@ OwnedBitmap FormWindow::DecodePicture(int resource) {
     const auto* bytes =
         static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
     if (bytes == nullptr) {
-        throw clip::Error(what + SystemMessage(GetLastError()) + ".");
+        throw base::Error(what + SystemMessage(GetLastError()) + ".");
     }
     try {
         const clip::AviClip file =
@@ -421,7 +408,7 @@ OwnedBitmap FormWindow::DecodePicture(int resource) {
         picture.AdvanceTo(0);
         return PixelsToBitmap(picture.Width(), picture.Height(), picture.Pixels());
     } catch (const clip::ClipError& error) {
-        throw clip::Error(what + error.what() + ".");
+        throw base::Error(what + error.what() + ".");
     }
 }
 
@@ -589,7 +576,7 @@ void FormWindow::PaintAnimation(HDC dc, const Control& control) {
 
 // One pixel wide, from one end point to the other with both ends drawn.
 void FormWindow::PaintLine(HDC dc, const ControlDesign& design) {
-    const Owned<HPEN, DeleteGdiObject> pen(CreatePen(PS_SOLID, 1, ColourRef(design.foreColour)));
+    const OwnedPen pen(CreatePen(PS_SOLID, 1, ColourRef(design.foreColour)));
     const Selection selected(dc, pen.get());
     const int previousMix = SetROP2(dc, design.maskPen ? R2_MASKPEN : R2_COPYPEN);
     MoveToEx(dc, design.from.x, design.from.y, nullptr);
@@ -689,11 +676,11 @@ std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
     const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        throw clip::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
+        throw base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
-        throw clip::Error("the file is too large to be a splash clip");
+        throw base::Error("the file is too large to be a splash clip");
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
@@ -702,7 +689,7 @@ std::vector<uint8_t> FormWindow::ReadFile(const std::wstring& name) {
         if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
                         &read, nullptr) ||
             read == 0) {
-            throw clip::Error("the file cannot be read: " + SystemMessage(GetLastError()));
+            throw base::Error("the file cannot be read: " + SystemMessage(GetLastError()));
         }
         done += read;
     }

@@ -14,6 +14,9 @@
 
 namespace forms::win32 {
 
+using base::win32::OwnedBitmap;
+using base::win32::OwnedFont;
+
 class FormWindow : public FormHost {
   public:
     FormWindow(HINSTANCE instance, const FormDesign& design);

@@ -21,6 +21,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     form.On("CancelButton", forms::Event::Click, [&] { form.End(); });
     // A handler that fails while the window runs: the program must tell it and end with 1,
     // not unwind through the system's frames.
-    form.On("Label2", forms::Event::Click, [] { throw clip::Error("A handler failed."); });
+    form.On("Label2", forms::Event::Click, [] { throw base::Error("A handler failed."); });
     return window.Run(L"Sampler");
 }

@@ -45,7 +45,7 @@ class FakeHost : public forms::FormHost {
         log_.push_back("read " + Narrow(name));
         const auto found = files.find(name);
         if (found == files.end()) {
-            throw clip::Error("the file cannot be opened: The system cannot find the file");
+            throw base::Error("the file cannot be opened: The system cannot find the file");
         }
         return found->second;
     }

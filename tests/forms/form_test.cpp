@@ -137,7 +137,7 @@ TEST_F(FormEvents, RepaintsAControlWhoseLookChanges) {
     form_["Box"].SetText(L"hidden");     // a hidden control needs none either
     ASSERT_EQ(host_.invalidated.size(), 1u);
     EXPECT_EQ(host_.invalidated[0], (forms::Rect{40, 40, 30, 10}));
-    EXPECT_THROW(form_["Nothing"], clip::Error);
+    EXPECT_THROW(form_["Nothing"], base::Error);
 }
 
 class FormAnimation : public FormEvents {

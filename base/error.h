@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-namespace clip {
+namespace base {
 
 class Error : public std::exception {
   public:
@@ -18,4 +18,4 @@ class Error : public std::exception {
     std::string text_;
 };
 
-}  // namespace clip
+}  // namespace base

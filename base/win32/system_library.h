@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace forms::win32 {
+namespace base::win32 {
 
 // First thing in a program: later loads, the system's own included, search only the system
 // folder. Looked up at run time, since Windows 7 without its loader update lacks it; there
@@ -35,4 +35,4 @@ class SystemLibrary {
     HMODULE module_;
 };
 
-}  // namespace forms::win32
+}  // namespace base::win32

@@ -30,19 +30,19 @@ void __throw_bad_array_new_length() {
 }
 
 void __throw_length_error(const char* what) {
-    throw clip::Error(what);
+    throw base::Error(what);
 }
 
 void __throw_logic_error(const char* what) {
-    throw clip::Error(what);
+    throw base::Error(what);
 }
 
 void __throw_out_of_range(const char* what) {
-    throw clip::Error(what);
+    throw base::Error(what);
 }
 
 void __throw_out_of_range_fmt(const char* format, ...) {
-    throw clip::Error(format);
+    throw base::Error(format);
 }
 
 }  // namespace std

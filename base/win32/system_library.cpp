@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace forms::win32 {
+namespace base::win32 {
 namespace {
 
 HMODULE LoadFromSystemFolder(const wchar_t* name) {
@@ -44,4 +44,4 @@ SystemLibrary::~SystemLibrary() {
     }
 }
 
-}  // namespace forms::win32
+}  // namespace base::win32

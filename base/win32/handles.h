@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace forms::win32 {
+namespace base::win32 {
 
 template <typename Handle, auto Release>
 class Owned {
@@ -52,6 +52,7 @@ inline void CloseKernelHandle(HANDLE handle) {
 using OwnedFont = Owned<HFONT, DeleteGdiObject>;
 using OwnedBitmap = Owned<HBITMAP, DeleteGdiObject>;
 using OwnedBrush = Owned<HBRUSH, DeleteGdiObject>;
+using OwnedPen = Owned<HPEN, DeleteGdiObject>;
 using OwnedMemoryDc = Owned<HDC, DeleteMemoryDc>;
 using OwnedFile = Owned<HANDLE, CloseKernelHandle>;
 
@@ -126,4 +127,4 @@ class WindowDc {
     HDC dc_;
 };
 
-}  // namespace forms::win32
+}  // namespace base::win32
