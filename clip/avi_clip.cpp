@@ -28,7 +28,6 @@ constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
-constexpr size_t kBitmapFileHeaderSize = 14;
 constexpr size_t kBitmapInfoHeaderSize = 40;
 constexpr size_t kStreamHeaderMinSize = 36;  // up to and including dwLength
 constexpr size_t kMainHeaderMinSize = 40;    // up to and including dwHeight
@@ -67,25 +66,14 @@ class AviParser {
   public:
     explicit AviParser(std::span<const uint8_t> file) : file_(file) {}
 
-    // A .bmp file: a 14-byte file header, then what a video stream's format chunk holds, and
-    // the pixels at the offset the file header gives.
-    AviClip ParseBitmapFile() {
-        if (file_.size() < kBitmapFileHeaderSize + kBitmapInfoHeaderSize ||
-            ReadU16(file_, 0) != 0x4D42) {
-            throw ClipError("it is not a bitmap file");
-        }
-        const size_t pixels = ReadU32(file_, 10);
-        if (pixels < kBitmapFileHeaderSize + kBitmapInfoHeaderSize || pixels > file_.size()) {
-            throw ClipError("the bitmap's pixels lie outside the file");
-        }
-        const Chunk info{0, kBitmapFileHeaderSize - 8, pixels - kBitmapFileHeaderSize};
-        AviClip picture;
-        picture.format_ = ReadFormat(info);
-        picture.rate_ = {1, 1};
-        picture.frames_.push_back(file_.subspan(pixels));
-        CheckFrameSizes(picture);
-        FrameDecoder::CheckAllFrames(picture);
-        return picture;
+    static AviClip Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {
+        AviClip still;
+        still.format_ = ReadFormat(format);
+        still.rate_ = {1, 1};
+        still.frames_.push_back(pixels);
+        CheckFrameSizes(still);
+        FrameDecoder::CheckAllFrames(still);
+        return still;
     }
 
     AviClip Parse() {
@@ -97,7 +85,7 @@ class AviParser {
         AviClip clip;
         const uint32_t usPerFrame = ReadMainHeader(header);
         const StreamInfo video = ReadVideoStream(header);
-        clip.format_ = ReadFormat(*video.format);
+        clip.format_ = ReadFormat(file_.subspan(video.format->DataBegin(), video.format->size));
         clip.rate_ = ChooseRate(video.rate, usPerFrame);
 
         std::vector<Chunk> frames;
@@ -231,11 +219,12 @@ class AviParser {
         return *video;
     }
 
-    VideoFormat ReadFormat(const Chunk& chunk) const {
-        if (chunk.size < kBitmapInfoHeaderSize) {
+    // A BITMAPINFOHEADER with the masks or palette after it, as a video stream's format
+    // chunk and a bitmap file hold it.
+    static VideoFormat ReadFormat(std::span<const uint8_t> info) {
+        if (info.size() < kBitmapInfoHeaderSize) {
             throw ClipError("the video format is shorter than a bitmap header");
         }
-        const auto info = file_.subspan(chunk.DataBegin(), chunk.size);
         const size_t headerSize = ReadU32(info, 0);
         if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
             throw ClipError("the video format's bitmap header does not fit its chunk");
@@ -436,8 +425,8 @@ AviClip AviClip::Parse(std::span<const uint8_t> bytes) {
     return AviParser(bytes).Parse();
 }
 
-AviClip AviClip::ParseBitmapFile(std::span<const uint8_t> bytes) {
-    return AviParser(bytes).ParseBitmapFile();
+AviClip AviClip::Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {
+    return AviParser::Still(format, pixels);
 }
 
 }  // namespace clip

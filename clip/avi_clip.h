@@ -46,9 +46,10 @@ class AviClip {
     // Throws ClipError with the reason when the bytes are not a clip this player can show.
     // The bytes must outlive the clip: frames are views into them.
     static AviClip Parse(std::span<const uint8_t> bytes);
-    // A bitmap file read as a clip of one frame, so pictures share the frames' checked
-    // decoding; an RLE8 picture is walked through once here.
-    static AviClip ParseBitmapFile(std::span<const uint8_t> bytes);
+    // One frame in the format a BITMAPINFOHEADER and what follows it describe, checked as a
+    // clip's frames are (an RLE8 frame is walked through once here): a still picture shares
+    // the clips' decoding.
+    static AviClip Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels);
 
     const VideoFormat& Format() const { return format_; }
     FrameRate Rate() const { return rate_; }

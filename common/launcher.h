@@ -18,9 +18,8 @@ struct ScreenSize {
 enum class StartResult { Started, Declined, Failed };
 
 // The operating system as the launcher sees it; faked in tests.
-class System {
+class System : public forms::FormSystem {
   public:
-    virtual ~System() = default;
     // The working directory, whatever its length or letters; nothing when it can't be read.
     virtual std::optional<std::wstring> CurrentDirectory() = 0;
     virtual bool ChangeDirectory(const std::wstring& directory) = 0;

@@ -3,11 +3,19 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "error.h"
+#include "handles.h"
 #include "system_library.h"
+#include "text.h"
 
 namespace launcher {
 
+using base::win32::OwnedFile;
 using base::win32::SystemLibrary;
+using base::win32::SystemMessage;
+
+// A splash clip is a few hundred kilobytes; a file this large is something else.
+constexpr uint64_t kLargestFile = 256u << 20;
 
 // The wide API with a buffer of the size it asks for: any length, any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {
@@ -53,6 +61,34 @@ std::optional<std::wstring> Win32System::ProgramFolder() {
     }
     const bool driveRoot = slash == 2 && path[1] == L':';
     return path.substr(0, driveRoot ? slash + 1 : slash);
+}
+
+uint64_t Win32System::NowMs() {
+    return GetTickCount64();
+}
+
+std::vector<uint8_t> Win32System::ReadFile(const std::wstring& name) {
+    const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
+        throw base::Error("the file is too large to be a splash clip");
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                        &read, nullptr) ||
+            read == 0) {
+            throw base::Error("the file cannot be read: " + SystemMessage(GetLastError()));
+        }
+        done += read;
+    }
+    return bytes;
 }
 
 ScreenSize Win32System::PrimaryScreen() {

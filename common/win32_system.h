@@ -12,7 +12,11 @@ namespace launcher {
 
 class Win32System : public System {
   public:
-    explicit Win32System(HWND owner) : owner_(owner) {}
+    // The window that owns what the starts show (prompts); given once it exists.
+    void SetOwner(HWND owner) { owner_ = owner; }
+
+    uint64_t NowMs() override;
+    std::vector<uint8_t> ReadFile(const std::wstring& name) override;
 
     std::optional<std::wstring> CurrentDirectory() override;
     bool ChangeDirectory(const std::wstring& directory) override;
@@ -21,7 +25,7 @@ class Win32System : public System {
     StartResult StartProgram(const std::wstring& path) override;
 
   private:
-    HWND owner_;
+    HWND owner_ = nullptr;
     // Loaded for the first start and kept: the shell may leave work, COM objects or windows
     // behind that the boxes after a failed start still run beside.
     std::unique_ptr<base::win32::SystemLibrary> ole32_;

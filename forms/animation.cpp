@@ -18,12 +18,12 @@ std::string Narrow(const std::wstring& text) {
 AnimationError::AnimationError(const std::wstring& fileName, const std::string& reason)
     : base::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
 
-Animation::Animation(const Control& control, FormHost& host, int timerId)
-    : control_(control), host_(host), timerId_(timerId) {}
+Animation::Animation(const Control& control, FormHost& host, FormSystem& system, int timerId)
+    : control_(control), host_(host), system_(system), timerId_(timerId) {}
 
 void Animation::Open(const std::wstring& fileName) {
     try {
-        bytes_ = host_.ReadFile(fileName);
+        bytes_ = system_.ReadFile(fileName);
         clip_.emplace(clip::AviClip::Parse(bytes_));
         player_.emplace(*clip_);
     } catch (const std::exception& error) {
@@ -38,12 +38,12 @@ void Animation::PlayOnce() {
     if (!player_) {
         return;
     }
-    startMs_ = host_.NowMs();
+    startMs_ = system_.NowMs();
     ScheduleNextFrame(0);
 }
 
 void Animation::TimerFired() {
-    const uint64_t elapsed = host_.NowMs() - startMs_;
+    const uint64_t elapsed = system_.NowMs() - startMs_;
     if (player_->ShowFrameDueAt(elapsed)) {
         host_.Invalidate(control_.Design().rect);
     }

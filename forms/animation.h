@@ -8,6 +8,7 @@
 
 #include "clip_player.h"
 #include "form_host.h"
+#include "form_system.h"
 
 namespace forms {
 
@@ -21,7 +22,7 @@ class AnimationError : public base::Error {
 
 class Animation {
   public:
-    Animation(const Control& control, FormHost& host, int timerId);
+    Animation(const Control& control, FormHost& host, FormSystem& system, int timerId);
     Animation(const Animation&) = delete;
     Animation& operator=(const Animation&) = delete;
 
@@ -38,6 +39,7 @@ class Animation {
 
     const Control& control_;
     FormHost& host_;
+    FormSystem& system_;
     int timerId_;
     // The player views the clip, which views the bytes: all three live and die together.
     std::vector<uint8_t> bytes_;

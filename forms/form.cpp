@@ -82,13 +82,14 @@ bool Control::TakesMouse() const {
     }
 }
 
-Form::Form(const FormDesign& design, FormHost& host) : design_(design), host_(host) {
+Form::Form(const FormDesign& design, FormHost& host, FormSystem& system)
+    : design_(design), host_(host) {
     for (const ControlDesign& control : design.controls) {
         controls_.push_back(std::make_unique<Control>(control, *this));
         if (control.kind == Kind::Animation) {
             const int timerId = kAnimationTimerBase + static_cast<int>(controls_.size());
             animations_[control.name] =
-                std::make_unique<Animation>(*controls_.back(), host, timerId);
+                std::make_unique<Animation>(*controls_.back(), host, system, timerId);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "animation.h"
 #include "design.h"
 #include "form_host.h"
+#include "form_system.h"
 
 namespace forms {
 
@@ -54,7 +55,7 @@ enum class Key { Tab, Enter, Space, Escape, Other };
 
 class Form {
   public:
-    Form(const FormDesign& design, FormHost& host);
+    Form(const FormDesign& design, FormHost& host, FormSystem& system);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 

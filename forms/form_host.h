@@ -1,4 +1,4 @@
-// What a form needs of the window system it runs on: the real one, or a fake in tests.
+// What a form needs of the window it runs in: the real one, or a fake in tests.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "design.h"
-#include "error.h"
 
 namespace forms {
 
@@ -33,9 +32,6 @@ class FormHost {
                              MessageIcon icon) = 0;
     virtual void StartTimer(int id, unsigned intervalMs) = 0;
     virtual void StopTimer(int id) = 0;
-    virtual uint64_t NowMs() = 0;
-    // Reads a file named relative to the working directory; throws base::Error.
-    virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
     virtual void EndProgram() = 0;
 
     // Controls with windows of their own (push buttons): keep the window as the control is.

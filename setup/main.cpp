@@ -8,8 +8,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     base::win32::RestrictDllSearchToSystemFolder();
-    forms::win32::FormWindow window(instance, setup::SplashDesign());
-    launcher::Win32System system(window.Handle());
+    launcher::Win32System system;
+    forms::win32::FormWindow window(instance, setup::SplashDesign(), system);
+    system.SetOwner(window.Handle());
     launcher::WorkInProgramFolder(system);
     setup::FrmSplash splash(window.GetForm(), system);
     return window.Run(setup::kProgramTitle);

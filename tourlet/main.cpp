@@ -8,8 +8,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     base::win32::RestrictDllSearchToSystemFolder();
-    forms::win32::FormWindow window(instance, tourlet::WizardDesign());
-    launcher::Win32System system(window.Handle());
+    launcher::Win32System system;
+    forms::win32::FormWindow window(instance, tourlet::WizardDesign(), system);
+    system.SetOwner(window.Handle());
     launcher::WorkInProgramFolder(system);
     tourlet::Page1 wizard(window.GetForm(), system);
     return window.Run(tourlet::kProgramTitle);

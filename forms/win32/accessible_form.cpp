@@ -1,8 +1,12 @@
 #include "accessible_form.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <new>
 #include <utility>
+
+#include "form_buttons.h"
 
 namespace forms::win32 {
 namespace {
@@ -174,7 +178,7 @@ size_t AccessibleForm::DesignIndexOf(const AccessibleElement& element) const {
 }
 
 HWND AccessibleForm::ButtonWindow(const AccessibleElement& element) const {
-    return GetDlgItem(window_, kFirstButtonId + static_cast<int>(DesignIndexOf(element)));
+    return GetDlgItem(window_, FormButtons::kFirstId + static_cast<int>(DesignIndexOf(element)));
 }
 
 HRESULT AccessibleForm::QueryInterface(REFIID iid, void** object) {
@@ -443,6 +447,68 @@ HRESULT AccessibleForm::put_accName(VARIANT, BSTR) {
 
 HRESULT AccessibleForm::put_accValue(VARIANT, BSTR) {
     return Connected([] { return E_NOTIMPL; });
+}
+
+// The client area's object for screen readers. COM is started on the window's thread for it,
+// since the object is handed to the client through COM's marshalling.
+LRESULT FormAccessibility::Answer(HWND window, WPARAM wParam, LPARAM lParam) {
+    // A hook may ask while the window is being destroyed: no new object that would outlive it.
+    if (destroyed_ || static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) {
+        return DefWindowProcW(window, WM_GETOBJECT, wParam, lParam);
+    }
+    if (!api_) {
+        api_ = std::make_unique<ActiveAccessibility>();
+        // For the program's life: oleacc keeps ole32 loaded, and the object in use needs it.
+        const SystemLibrary ole32(L"ole32.dll");
+        if (const auto initialise = ole32.Find<decltype(CoInitializeEx)>("CoInitializeEx")) {
+            initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        }
+    }
+    if (!object_ && api_->Loaded()) {
+        IAccessible* standard = nullptr;
+        if (SUCCEEDED(api_->createStandardObject(window, OBJID_CLIENT, AccessibleForm::kIid,
+                                                 reinterpret_cast<void**>(&standard)))) {
+            ComPtr<IAccessible> owned(standard);
+            object_.reset(new AccessibleForm(window, form_, *api_, std::move(owned)));
+        }
+    }
+    if (!object_) {
+        return DefWindowProcW(window, WM_GETOBJECT, wParam, lParam);
+    }
+    return api_->resultFromObject(AccessibleForm::kIid, wParam, object_.get());
+}
+
+// Screen readers learn of a painted control's changes only from these events. Showing or
+// hiding an element renumbers the child ids of those after it.
+void FormAccessibility::Announce(HWND window, const Control& control, Change change) {
+    const Kind kind = control.Design().kind;
+    if (kind != Kind::Label && kind != Kind::Image && kind != Kind::Animation) {
+        return;  // shapes and lines are not told
+    }
+    const LONG client = OBJID_CLIENT;
+    if (change == Change::Visibility) {
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window, client, CHILDID_SELF);
+    }
+    const std::vector<AccessibleElement> elements = AccessibleElements(form_);
+    const auto found = std::find_if(elements.begin(), elements.end(), [&](const auto& element) {
+        return element.control == &control;
+    });
+    if (found == elements.end()) {
+        return;  // hidden: no longer a child to name
+    }
+    const LONG id = ChildIdOf(static_cast<size_t>(found - elements.begin()));
+    const DWORD event = change == Change::Visibility ? EVENT_OBJECT_SHOW
+                        : change == Change::Enabled  ? EVENT_OBJECT_STATECHANGE
+                                                     : EVENT_OBJECT_NAMECHANGE;
+    NotifyWinEvent(event, window, client, id);
+}
+
+void FormAccessibility::WindowDestroyed() {
+    destroyed_ = true;
+    if (object_) {
+        object_->Disconnect();
+        object_.reset();
+    }
 }
 
 }  // namespace forms::win32

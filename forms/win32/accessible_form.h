@@ -8,6 +8,7 @@
 
 #include <oleacc.h>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -84,9 +85,6 @@ class AccessibleForm final : public IAccessible {
     // a client's call returns before the click's own message boxes show.
     static constexpr UINT kPressMessage = WM_APP + 0x41;
 
-    // Push buttons' windows carry this plus their control's position in the design as id.
-    static constexpr int kFirstButtonId = 100;
-
   private:
     ~AccessibleForm() = default;
     // Reads the form afresh; false once disconnected.
@@ -115,6 +113,26 @@ class AccessibleForm final : public IAccessible {
     const ActiveAccessibility& api_;
     ComPtr<IAccessible> standard_;  // the system's object for the client area: parent, self
     std::vector<AccessibleElement> elements_;
+};
+
+// The window's side of it: answers WM_GETOBJECT for the client area, tells screen readers of
+// the painted controls' changes, and disconnects the object when the window goes.
+class FormAccessibility {
+  public:
+    explicit FormAccessibility(const Form& form) : form_(form) {}
+
+    // The object for OBJID_CLIENT; DefWindowProc's answer for anything else, and once the
+    // window is being destroyed.
+    LRESULT Answer(HWND window, WPARAM wParam, LPARAM lParam);
+    void Announce(HWND window, const Control& control, Change change);
+    // Clients may hold the object longer than the window lives.
+    void WindowDestroyed();
+
+  private:
+    const Form& form_;
+    bool destroyed_ = false;
+    std::unique_ptr<ActiveAccessibility> api_;  // loaded when first asked for
+    ComPtr<AccessibleForm> object_;
 };
 
 }  // namespace forms::win32

@@ -48,7 +48,7 @@ TEST(Centring, LeavesAWindowLargerThanTheScreenReachingPastIt) {
 // A window with nothing but the two hidden text boxes the launch uses.
 class Launch : public testing::Test {
   protected:
-    Launch() : host_(log_), system_(log_), form_(design_, host_) { form_["Text1"].SetText(L"D:"); }
+    Launch() : host_(log_), system_(log_), form_(design_, host_, system_) { form_["Text1"].SetText(L"D:"); }
 
     Log log_;
     fake::FakeHost host_;
@@ -87,7 +87,7 @@ TEST_F(Launch, ADeclinedStartSaysNothingAndStopsNothing) {
 TEST_F(Launch, AFailedStartStopsTheWindowsTimersBeforeItsBoxes) {
     forms::FormDesign timed = design_;
     timed.controls.push_back({.name = "Timer1", .kind = forms::Kind::Timer, .intervalMs = 2500});
-    forms::Form form(timed, host_);
+    forms::Form form(timed, host_, system_);
     form.Load();
     system_.startResult = launcher::StartResult::Failed;
     launcher::StartProgram(form, system_, L"\\Tourlet.exe", launcher::Echo::Off);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "avi_clip.h"
-#include "frame_decoder.h"
+#include "bitmap_file.h"
 
 namespace {
 
@@ -239,10 +239,7 @@ TEST(SidePicture, IsAn8BitBottomUpBitmapOfSevenColours) {
 namespace {
 
 std::vector<uint32_t> DecodedPixels(const std::vector<uint8_t>& file) {
-    const clip::AviClip picture = clip::AviClip::ParseBitmapFile(file);
-    clip::FrameDecoder decoder(picture);
-    decoder.AdvanceTo(0);
-    return decoder.Pixels();
+    return clip::DecodeBitmapFile(file).pixels;
 }
 
 // The programs carry each picture RLE8-compressed, made by the build from the drawn file.

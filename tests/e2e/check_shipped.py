@@ -146,9 +146,9 @@ def shipped_cd_runs(lab, started):
     print(f"  splash at {SPLASH_AT} after {time.monotonic() - started:.0f} s", flush=True)
     lab.display.wait_for_picture("Continue", continue_shows, SLOW, "continue")
     # Through the emulated program's COM tables, as a screen reader would.
-    expect_splash_tree(wine, continue_shown=True)
+    expect_splash_tree(wine, continue_shown=True, seconds=SLOW)
     print(f"  accessible tree read after {time.monotonic() - started:.0f} s", flush=True)
-    assert wine.press_accessible("VarnokForm", "Continue")
+    assert wine.press_accessible("VarnokForm", "Continue", SLOW)
     wine.wait_for("Tourlet's window", SLOW, title=WIZARD_TITLE)
     lab.display.screenshot("tourlet")
     assert wine.close("VarnokForm")

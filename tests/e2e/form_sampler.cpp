@@ -6,9 +6,11 @@
 #include "error.h"
 #include "form_window.h"
 #include "page1.h"
+#include "win32_system.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    forms::win32::FormWindow window(instance, tourlet::WizardDesign());
+    launcher::Win32System system;
+    forms::win32::FormWindow window(instance, tourlet::WizardDesign(), system);
     forms::Form& form = window.GetForm();
     const auto tell = [&form](const wchar_t* what) {
         form.ShowMessage(what, L"Sampler", forms::MessageIcon::None);

@@ -114,8 +114,8 @@ SPLASH_ELEMENTS = [("Pelmor banner", ROLE_GRAPHIC),
                    ("VARNOK animation", ROLE_ANIMATION)]
 
 
-def expect_splash_tree(wine, continue_shown):
-    tree = wine.accessible_tree("VarnokForm")
+def expect_splash_tree(wine, continue_shown, seconds=120):
+    tree = wine.accessible_tree("VarnokForm", seconds)
     assert (tree[0].name, tree[0].role) == (TITLE, ROLE_CLIENT), tree[0]
     shown = SPLASH_ELEMENTS + ([("Continue", ROLE_PUSH_BUTTON)] if continue_shown else [])
     assert [(child.name, child.role) for child in tree[1:]] == shown, tree

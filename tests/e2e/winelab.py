@@ -333,12 +333,12 @@ class Wine:
         """Runs the probe program in this prefix; its exit code."""
         return self.run(self.machine.command([self.probe_exe, *args]), "probe", seconds)
 
-    def accessible_tree(self, cls):
+    def accessible_tree(self, cls, seconds=120):
         """The client area's accessible object, then its children, as a screen reader reads
         them: one Accessible each."""
         tree = self.logs / "tree.json"
         tree.unlink(missing_ok=True)
-        written = self.probe("tree", cls, self.windows_path(tree), seconds=120) == 0
+        written = self.probe("tree", cls, self.windows_path(tree), seconds=seconds) == 0
         if not written or not tree.exists():
             raise AssertionError(f"no accessible object for the {cls} window")
         elements = [Accessible(element) for element in json.loads(tree.read_text("utf-8"))]
@@ -372,9 +372,9 @@ class Wine:
         assert lines and json.loads(lines[0]) == {"ready": True}, lines[:1]
         return [json.loads(line) for line in lines[1:]]
 
-    def press_accessible(self, cls, name):
+    def press_accessible(self, cls, name, seconds=120):
         """Does the default action of the accessible child named `name`."""
-        return self.probe("press", cls, name, seconds=120) == 0
+        return self.probe("press", cls, name, seconds=seconds) == 0
 
     def press_ok(self, title):
         return self.probe("ok", title) == 0

@@ -1,4 +1,4 @@
-// A window system and an operating system that record what the code under test asks of
+// A window and an operating system that record what the code under test asks of
 // them, in one shared log, so tests can check the order of visible steps.
 #pragma once
 
@@ -40,15 +40,6 @@ class FakeHost : public forms::FormHost {
     }
     void StartTimer(int id, unsigned intervalMs) override { timers[id] = intervalMs; }
     void StopTimer(int id) override { timers.erase(id); }
-    uint64_t NowMs() override { return now; }
-    std::vector<uint8_t> ReadFile(const std::wstring& name) override {
-        log_.push_back("read " + Narrow(name));
-        const auto found = files.find(name);
-        if (found == files.end()) {
-            throw base::Error("the file cannot be opened: The system cannot find the file");
-        }
-        return found->second;
-    }
     void EndProgram() override { log_.push_back("end"); }
     void UpdateChild(const forms::Control& control) override {
         updated.emplace_back(control.Name());
@@ -58,8 +49,6 @@ class FakeHost : public forms::FormHost {
 
     std::vector<forms::Rect> invalidated;
     std::map<int, unsigned> timers;
-    uint64_t now = 0;
-    std::map<std::wstring, std::vector<uint8_t>> files;
     std::vector<std::string> updated;  // push buttons whose window was brought up to date
     std::string_view focused;
 
@@ -71,6 +60,15 @@ class FakeSystem : public launcher::System {
   public:
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
+    uint64_t NowMs() override { return now; }
+    std::vector<uint8_t> ReadFile(const std::wstring& name) override {
+        log_.push_back("read " + Narrow(name));
+        const auto found = files.find(name);
+        if (found == files.end()) {
+            throw base::Error("the file cannot be opened: The system cannot find the file");
+        }
+        return found->second;
+    }
     std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
     bool ChangeDirectory(const std::wstring& directory) override {
         log_.push_back("cd " + Narrow(directory));
@@ -89,6 +87,8 @@ class FakeSystem : public launcher::System {
         return startResult;
     }
 
+    uint64_t now = 0;
+    std::map<std::wstring, std::vector<uint8_t>> files;
     std::optional<std::wstring> currentDirectory = L"D:\\";
     std::optional<std::wstring> programFolder = L"D:\\";
     bool canChangeDirectory = true;

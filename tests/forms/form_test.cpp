@@ -29,7 +29,7 @@ const forms::FormDesign kDesign{
 
 class FormEvents : public testing::Test {
   protected:
-    FormEvents() : host_(log_), form_(kDesign, host_) {
+    FormEvents() : host_(log_), system_(log_), form_(kDesign, host_, system_) {
         for (const char* target : {"Window", "Picture", "Caption", "Movie", "Patch", "Ring"}) {
             form_.On(target, Event::MouseMove, [this, target] { heard_.push_back(target); });
             form_.On(target, Event::Click,
@@ -40,6 +40,7 @@ class FormEvents : public testing::Test {
     Log log_;
     Log heard_;
     fake::FakeHost host_;
+    fake::FakeSystem system_;
     forms::Form form_;
 };
 
@@ -120,7 +121,7 @@ TEST_F(FormEvents, ACloseDuringAClickWaitsForTheClickToEnd) {
     form_.ButtonReleased(65, 45);
     EXPECT_EQ(heard_, Log{"click ran on"});
     EXPECT_EQ(log_, Log{"end"});
-    forms::Form other(kDesign, host_);
+    forms::Form other(kDesign, host_, system_);
     other.CloseRequested();
     EXPECT_EQ(log_, (Log{"end", "end"}));
 }
@@ -144,26 +145,26 @@ class FormAnimation : public FormEvents {
   protected:
     void GiveClip(const std::string& sampleName) {
         const auto& layout = sample::SampleNamed(sampleName).layout;
-        host_.files[L"clip.avi"] = clipmaker::WriteAvi(layout);
+        system_.files[L"clip.avi"] = clipmaker::WriteAvi(layout);
     }
     forms::Animation& Movie() { return form_.AnimationOf("Movie"); }
 };
 
 TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
     GiveClip("rle8");  // three frames at 15 a second
-    host_.now = 1000;
+    system_.now = 1000;
     Movie().Open(L"clip.avi");
     ASSERT_NE(Movie().Picture(), nullptr);
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 0u);
     Movie().PlayOnce();
     EXPECT_EQ(host_.timers.at(Movie().TimerId()), 67u);
     host_.invalidated.clear();
-    host_.now = 1070;
+    system_.now = 1070;
     form_.TimerFired(Movie().TimerId());
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 1u);
     EXPECT_EQ(host_.invalidated, (std::vector<forms::Rect>{{100, 0, 50, 50}}));
     EXPECT_EQ(host_.timers.at(Movie().TimerId()), 64u);  // aimed at 133.3 ms, not 70 + 67
-    host_.now = 1500;  // late: straight to the last frame, and the timer stops
+    system_.now = 1500;  // late: straight to the last frame, and the timer stops
     form_.TimerFired(Movie().TimerId());
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 2u);
     EXPECT_EQ(host_.timers.count(Movie().TimerId()), 0u);
@@ -171,7 +172,7 @@ TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
 
 TEST_F(FormAnimation, RefusalsNameTheFileAndTheReason) {
     GiveClip("rle8");
-    host_.files[L"clip.avi"].resize(100);
+    system_.files[L"clip.avi"].resize(100);
     const auto reasonFor = [this](const wchar_t* name) -> std::string {
         try {
             Movie().Open(name);
@@ -226,7 +227,7 @@ const forms::FormDesign kButtons{
 
 class Keyboard : public testing::Test {
   protected:
-    Keyboard() : host_(log_), form_(kButtons, host_) {
+    Keyboard() : host_(log_), system_(log_), form_(kButtons, host_, system_) {
         for (const char* name : {"Back", "Next", "Cancel"}) {
             form_.On(name, Event::Click, [this, name] { pressed_.push_back(name); });
         }
@@ -241,6 +242,7 @@ class Keyboard : public testing::Test {
     Log log_;
     Log pressed_;
     fake::FakeHost host_;
+    fake::FakeSystem system_;
     forms::Form form_;
 };
 

@@ -6,21 +6,19 @@
 #include <optional>
 #include <span>
 
+#include "bitmap_file.h"
 #include "frame_decoder.h"
 
 namespace {
 
 void DecodeAsPicture(const uint8_t* data, size_t size) {
-    std::optional<clip::AviClip> picture;
     try {
-        picture.emplace(clip::AviClip::ParseBitmapFile(std::span(data, size)));
+        const clip::Picture picture = clip::DecodeBitmapFile(std::span(data, size));
+        if (picture.pixels.size() !=
+            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+            std::abort();
+        }
     } catch (const clip::ClipError&) {
-        return;
-    }
-    try {
-        clip::FrameDecoder(*picture).AdvanceTo(0);  // checked while parsing
-    } catch (const clip::ClipError&) {
-        std::abort();
     }
 }
 

@@ -21,8 +21,8 @@ constexpr int kPatchX = 100, kPatchY = 440;  // the patch, over the side panel
 class Splash : public testing::Test {
   protected:
     Splash()
-        : host_(log_), system_(log_), form_(setup::SplashDesign(), host_), splash_(form_, system_) {
-        host_.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
+        : host_(log_), system_(log_), form_(setup::SplashDesign(), host_, system_), splash_(form_, system_) {
+        system_.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
     }
 
     void LoadAndReveal() {
@@ -71,9 +71,9 @@ TEST_F(Splash, LoadKeepsTheInstallRootCentresAndPlaysTheClip) {
 }
 
 TEST_F(Splash, AMissingClipFailsTheLoad) {
-    host_.files.clear();
+    system_.files.clear();
     EXPECT_THROW(form_.Load(), forms::AnimationError);
-    host_.files[L"Varnok.avi"] = {'R', 'I', 'F', 'F'};
+    system_.files[L"Varnok.avi"] = {'R', 'I', 'F', 'F'};
     EXPECT_THROW(form_.Load(), forms::AnimationError);
 }
 
@@ -145,8 +145,8 @@ TEST_F(Splash, EnterAndSpacePressContinueOnlyOnceItShows) {
         Log log;
         fake::FakeHost host(log);
         fake::FakeSystem system(log);
-        host.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
-        forms::Form form(setup::SplashDesign(), host);
+        system.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
+        forms::Form form(setup::SplashDesign(), host, system);
         setup::FrmSplash splash(form, system);
         form.Load();
         EXPECT_TRUE(form.KeyPressed(key, false));

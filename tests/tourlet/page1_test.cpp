@@ -15,7 +15,7 @@ class Wizard : public testing::Test {
     Wizard()
         : host_(log_),
           system_(log_),
-          form_(tourlet::WizardDesign(), host_),
+          form_(tourlet::WizardDesign(), host_, system_),
           page1_(form_, system_) {}
 
     void Press(const char* button) { form_.ControlClicked(button); }

@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "avi_clip.h"
-#include "frame_decoder.h"
+#include "bitmap_file.h"
 
 namespace {
 
@@ -54,14 +53,11 @@ int wmain(int argc, wchar_t** argv) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         for (const Picture& picture : pictures) {
-            const clip::AviClip file =
-                clip::AviClip::ParseBitmapFile({picture.bytes, picture.size});
-            clip::FrameDecoder decoder(file);
-            decoder.AdvanceTo(0);
+            const clip::Picture decoded = clip::DecodeBitmapFile({picture.bytes, picture.size});
             if (run == 0) {
                 std::printf("picture %d x %d: %lu bytes compressed, %d uncompressed\n",
-                            decoder.Width(), decoder.Height(), picture.size,
-                            decoder.Width() * decoder.Height() * 3);
+                            decoded.width, decoded.height, picture.size,
+                            decoded.width * decoded.height * 3);
             }
         }
         QueryPerformanceCounter(&end);

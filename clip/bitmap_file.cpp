@@ -1,0 +1,37 @@
+#include "bitmap_file.h"
+
+#include "avi_clip.h"
+#include "frame_decoder.h"
+
+namespace clip {
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kInfoHeaderSize = 40;
+
+uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
+    return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
+           static_cast<uint32_t>(bytes[pos + 2]) << 16 |
+           static_cast<uint32_t>(bytes[pos + 3]) << 24;
+}
+
+}  // namespace
+
+// A 14-byte file header, then what a video stream's format chunk holds, and the pixels at
+// the offset the file header gives.
+Picture DecodeBitmapFile(std::span<const uint8_t> file) {
+    if (file.size() < kFileHeaderSize + kInfoHeaderSize || file[0] != 'B' || file[1] != 'M') {
+        throw ClipError("it is not a bitmap file");
+    }
+    const size_t pixels = ReadU32(file, 10);
+    if (pixels < kFileHeaderSize + kInfoHeaderSize || pixels > file.size()) {
+        throw ClipError("the bitmap's pixels lie outside the file");
+    }
+    const AviClip still = AviClip::Still(file.subspan(kFileHeaderSize, pixels - kFileHeaderSize),
+                                         file.subspan(pixels));
+    FrameDecoder decoder(still);
+    decoder.AdvanceTo(0);
+    return {decoder.Width(), decoder.Height(), decoder.Pixels()};
+}
+
+}  // namespace clip

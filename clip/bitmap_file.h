@@ -1,0 +1,20 @@
+// Reads the windows' pictures: .bmp files, uncompressed or RLE8, decoded through the clip
+// reader's checked frame decoding. Portable; no reads outside the given bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace clip {
+
+struct Picture {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, the top row first
+};
+
+// Throws ClipError with the reason when the bytes are not a bitmap file it can show.
+Picture DecodeBitmapFile(std::span<const uint8_t> file);
+
+}  // namespace clip

@@ -1,0 +1,46 @@
+// Paints a form's windowless controls, each kind as its design asks, and keeps the fonts
+// the form's text needs.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "form.h"
+#include "handles.h"
+
+namespace forms::win32 {
+
+COLORREF ColourRef(Colour colour);
+RECT ToRect(const Rect& rect);
+
+class FormPainter {
+  public:
+    // The pictures are the design's, decoded; they must outlive the painter.
+    FormPainter(const Form& form, const std::map<int, base::win32::OwnedBitmap>& pictures)
+        : form_(form), pictures_(pictures) {}
+
+    // Answers WM_PAINT: the whole client area, drawn off screen first, so nothing flickers.
+    void PaintWindow(HWND window);
+    // The whole client area: the background, then the controls back to front.
+    void Paint(HDC dc, const RECT& client);
+    // Text straight onto the window at the top left, in the form's font and colour.
+    void PrintText(HWND window, const std::wstring& text);
+    HFONT FontFor(const ControlDesign& design);
+
+  private:
+    void PaintControl(HDC dc, const Control& control);
+    void PaintShape(HDC dc, const ControlDesign& design);
+    void PaintLabel(HDC dc, const Control& label);
+    void PaintImage(HDC dc, const ControlDesign& design);
+    void PaintAnimation(HDC dc, const Control& control);
+    void PaintLine(HDC dc, const ControlDesign& design);
+    HFONT FontOf(const FontDesign& font);
+
+    const Form& form_;
+    const std::map<int, base::win32::OwnedBitmap>& pictures_;
+    std::map<const FontDesign*, base::win32::OwnedFont> fonts_;
+};
+
+}  // namespace forms::win32
