@@ -48,7 +48,9 @@ TEST(Centring, LeavesAWindowLargerThanTheScreenReachingPastIt) {
 // A window with nothing but the two hidden text boxes the launch uses.
 class Launch : public testing::Test {
   protected:
-    Launch() : host_(log_), system_(log_), form_(design_, host_, system_) { form_["Text1"].SetText(L"D:"); }
+    Launch() : host_(log_), system_(log_), form_(design_, host_, system_) {
+        form_["Text1"].SetText(L"D:");
+    }
 
     Log log_;
     fake::FakeHost host_;

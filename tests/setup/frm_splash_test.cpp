@@ -21,7 +21,10 @@ constexpr int kPatchX = 100, kPatchY = 440;  // the patch, over the side panel
 class Splash : public testing::Test {
   protected:
     Splash()
-        : host_(log_), system_(log_), form_(setup::SplashDesign(), host_, system_), splash_(form_, system_) {
+        : host_(log_),
+          system_(log_),
+          form_(setup::SplashDesign(), host_, system_),
+          splash_(form_, system_) {
         system_.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
     }
 
