@@ -46,7 +46,7 @@ unit: setup
 
 check: cd format-check
 	ctest --preset host -j $(JOBS)
-	python3 tests/release/check_release.py --build build --work build/release
+	/usr/bin/python3 tests/release/check_release.py --build build --work build/release
 	python3 tests/e2e/run_tests.py --build build --work build/e2e
 
 # The end-to-end suite with every core kept busy by a load the run starts and ends itself, to

@@ -108,7 +108,8 @@ void FrmSplash::Form_MouseMove() {
 }
 
 void FrmSplash::Label8_Click() {
-    launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On, kProgramTitle);
+    launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
+                           launcher::kProgramTitle);
     form_.End();
 }
 

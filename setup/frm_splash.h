@@ -3,10 +3,10 @@
 
 #include "form.h"
 #include "launcher.h"
+#include "product.h"
 
 namespace setup {
 
-inline constexpr const wchar_t* kProgramTitle = L"Pelmor's VARNOK";
 inline constexpr const wchar_t* kClipFile = L"Varnok.avi";
 
 const forms::FormDesign& SplashDesign();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "form_window.h"
+#include "product.h"
 #include "system_library.h"
 #include "frm_splash.h"
 #include "win32_system.h"
@@ -13,5 +14,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     system.SetOwner(window.Handle());
     launcher::WorkInProgramFolder(system);
     setup::FrmSplash splash(window.GetForm(), system);
-    return window.Run(setup::kProgramTitle);
+    return window.Run(launcher::kProgramTitle);
 }

@@ -12,6 +12,7 @@ packages=(
     fonts-wine fonts-liberation
     python3-pil                                 # make pictures: draws the committed pictures
     xorriso osslsigncode openssl                # the CD image, signing
+    python3-pefile                              # the release checks read the programs' headers
 )
 
 installed() {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "form_window.h"
+#include "product.h"
 #include "system_library.h"
 #include "page1.h"
 #include "win32_system.h"
@@ -13,5 +14,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     system.SetOwner(window.Handle());
     launcher::WorkInProgramFolder(system);
     tourlet::Page1 wizard(window.GetForm(), system);
-    return window.Run(tourlet::kProgramTitle);
+    return window.Run(launcher::kProgramTitle);
 }

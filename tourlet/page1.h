@@ -6,8 +6,6 @@
 
 namespace tourlet {
 
-inline constexpr const wchar_t* kProgramTitle = L"Pelmor's VARNOK";
-
 const forms::FormDesign& WizardDesign();
 
 class Page1 {

@@ -9,11 +9,12 @@ import argparse
 import hashlib
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
+
+import pefile  # Debian's python3-pefile, for the system's Python
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests"))
@@ -51,41 +52,20 @@ def sha256(path):
 
 
 class PeFile:
-    """Just enough of a PE image: its sections and its import directory."""
+    """A built program as the release checks read it: its imports, header flags and
+    manifest."""
 
     def __init__(self, path):
         self.data = Path(path).read_bytes()
-        header = struct.unpack_from("<I", self.data, 0x3C)[0]
-        assert self.data[header:header + 4] == b"PE\0\0", f"{path} is no PE image"
-        sections, optional_size, self.characteristics = struct.unpack_from(
-            "<2xH12xHH", self.data, header + 4)
-        optional = header + 24
-        magic = struct.unpack_from("<H", self.data, optional)[0]
-        self.dll_characteristics = struct.unpack_from("<H", self.data, optional + 70)[0]
-        directories = optional + (96 if magic == 0x10B else 112)
-        self.import_rva = struct.unpack_from("<I", self.data, directories + 8)[0]
-        table = optional + optional_size
-        self.sections = [struct.unpack_from("<8xIIII", self.data, table + 40 * i)
-                         for i in range(sections)]  # size, rva, raw size, raw offset
-
-    def offset(self, rva):
-        for size, start, raw_size, raw in self.sections:
-            if start <= rva < start + max(size, raw_size):
-                return raw + rva - start
-        raise ValueError(f"RVA {rva:#x} lies in no section")
-
-    def string(self, rva):
-        at = self.offset(rva)
-        return self.data[at:self.data.index(b"\0", at)].decode("ascii")
+        self.image = pefile.PE(data=self.data, fast_load=True)
+        self.image.parse_data_directories(
+            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+        self.characteristics = self.image.FILE_HEADER.Characteristics
+        self.dll_characteristics = self.image.OPTIONAL_HEADER.DllCharacteristics
 
     def imported_dlls(self):
-        names, at = [], self.offset(self.import_rva)
-        while True:
-            name_rva = struct.unpack_from("<I", self.data, at + 12)[0]
-            if name_rva == 0:
-                return names
-            names.append(self.string(name_rva).lower())
-            at += 20
+        return [entry.dll.decode("ascii").lower()
+                for entry in getattr(self.image, "DIRECTORY_ENTRY_IMPORT", [])]
 
     def manifest(self):
         start = self.data.index(b"<?xml")
@@ -110,8 +90,12 @@ def programs_import_only_known_dlls(options):
             assert b"SetDefaultDllDirectories\0" in program.data, name
 
 
-REMOVABLE_RUN_FROM_SWAP, NET_RUN_FROM_SWAP = 0x0400, 0x0800
-DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x0040, 0x0100, 0x8000
+FILE_FLAGS, DLL_FLAGS = pefile.IMAGE_CHARACTERISTICS, pefile.DLL_CHARACTERISTICS
+RUN_FROM_SWAP = (FILE_FLAGS["IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP"]
+                 | FILE_FLAGS["IMAGE_FILE_NET_RUN_FROM_SWAP"])
+HARDENED = (DLL_FLAGS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
+            | DLL_FLAGS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]
+            | DLL_FLAGS["IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE"])
 
 
 @CHECKS
@@ -120,10 +104,9 @@ def programs_run_from_swap_with_aslr_and_dep(options):
     hardening: relocatable (ASLR), no code in data pages (DEP), no Terminal Server shims."""
     for name, path in each_program(options):
         program = PeFile(path)
-        swap = REMOVABLE_RUN_FROM_SWAP | NET_RUN_FROM_SWAP
-        assert program.characteristics & swap == swap, f"{name}: {program.characteristics:#x}"
-        wanted = DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE
-        assert program.dll_characteristics & wanted == wanted, \
+        assert program.characteristics & RUN_FROM_SWAP == RUN_FROM_SWAP, \
+            f"{name}: {program.characteristics:#x}"
+        assert program.dll_characteristics & HARDENED == HARDENED, \
             f"{name}: {program.dll_characteristics:#x}"
 
 
