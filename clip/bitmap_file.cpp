@@ -31,7 +31,7 @@ Picture DecodeBitmapFile(std::span<const uint8_t> file) {
                                          file.subspan(pixels));
     FrameDecoder decoder(still);
     decoder.AdvanceTo(0);
-    return {decoder.Width(), decoder.Height(), decoder.Pixels()};
+    return {decoder.Width(), decoder.Height(), decoder.TakePixels()};
 }
 
 }  // namespace clip

@@ -1,6 +1,9 @@
 // Turns a clip's frames into 32-bit pixels (0x00RRGGBB, top row first), in playing order.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "avi_clip.h"
 
 namespace clip {
@@ -24,6 +27,8 @@ class FrameDecoder {
     int32_t Width() const { return clip_.Format().width; }
     int32_t Height() const { return clip_.Format().height; }
     const std::vector<uint32_t>& Pixels() const { return pixels_; }
+    // The frame on show, handed over without a copy; the decoder is done with after it.
+    std::vector<uint32_t> TakePixels() { return std::move(pixels_); }
 
   private:
     void Decode(size_t index);
