@@ -2,8 +2,6 @@
 the splash centred at (192, 144), the wizard found by the probe. The tests, the shipped-CD
 check and the demo all read them from here."""
 
-from winelab import poll
-
 DARK_BLUE, YELLOW, WHITE = (0, 0, 0xC0), (0xFF, 0xFF, 0), (0xFF, 0xFF, 0xFF)
 BLACK, TEAL = (0, 0, 0), (0, 0x80, 0x80)
 

@@ -1,8 +1,6 @@
 """Setup.exe's splash window under Wine: its look, "Continue" and its highlight, the keyboard,
 a screen reader, and the error boxes of a missing Tourlet or clip."""
 
-import time
-
 from geometry import (BELOW_WINDOW, CLIP_SQUARE, DARK_BLUE, FATAL_TEXT, LABEL, MARGIN_ABOVE,
                       ON_BACKGROUND, ON_CLIP, ON_LABEL, ON_PANEL, ON_PATCH, SPLASH_AT, TITLE,
                       WHITE, YELLOW, continue_shows, highlight_shows, on_screen, screen_box)
