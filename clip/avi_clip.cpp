@@ -62,9 +62,14 @@ struct StreamInfo {
 
 }  // namespace
 
+// Strict, the parser refuses a clip at its first fault. Lenient, for a clip whose headers
+// were read before, it keeps what stands whole before the first fault after the headers.
+enum class Faults { Refuse, StopAtFirst };
+
 class AviParser {
   public:
-    explicit AviParser(std::span<const uint8_t> file) : file_(file) {}
+    explicit AviParser(std::span<const uint8_t> file, Faults faults = Faults::Refuse)
+        : file_(file), lenient_(faults == Faults::StopAtFirst) {}
 
     static AviClip Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {
         AviClip still;
@@ -77,61 +82,138 @@ class AviParser {
     }
 
     AviClip Parse() {
-        const size_t riffEnd = ReadRiffHeader();
+        const size_t riffEnd = ReadRiffHeader(file_.size());
         const std::vector<Chunk> top = ReadChunks(12, riffEnd, "the RIFF file");
         const Chunk header = FindList(top, FourCC("hdrl"), "no header list ('hdrl')");
-        const Chunk movie = FindList(top, FourCC("movi"), "no movie data ('movi')");
+        const Chunk* movie = FindList(top, FourCC("movi"));
+        if (movie == nullptr && !lenient_) {
+            throw ClipError("no movie data ('movi')");
+        }
 
         AviClip clip;
-        const uint32_t usPerFrame = ReadMainHeader(header);
-        const StreamInfo video = ReadVideoStream(header);
-        clip.format_ = ReadFormat(file_.subspan(video.format->DataBegin(), video.format->size));
-        clip.rate_ = ChooseRate(video.rate, usPerFrame);
+        ClipHeader read = ReadHeaderList(header);
+        clip.format_ = std::move(read.format);
+        clip.rate_ = read.rate;
+        if (movie == nullptr) {
+            return clip;  // the file breaks off before its movie data
+        }
 
         std::vector<Chunk> frames;
         if (const Chunk* index = Find(top, FourCC("idx1"))) {
-            frames = FramesFromIndex(*index, movie);
+            frames = FramesFromIndex(*index, *movie);
         }
         if (frames.empty()) {
-            WalkMovie(movie.DataBegin() + 4, movie.DataEnd(), 0, frames);
+            WalkMovie(movie->DataBegin() + 4, movie->DataEnd(), 0, frames);
         }
-        if (frames.empty()) {
+        if (frames.empty() && !lenient_) {
             throw ClipError("the clip holds no frames");
         }
         for (const Chunk& frame : frames) {
             clip.frames_.push_back(file_.subspan(frame.DataBegin(), frame.size));
         }
-        CheckFrameSizes(clip);
-        CheckDuration(clip);
+        if (lenient_) {
+            clip.frames_.resize(std::min(FirstUndersizedFrame(clip), FramesInADay(clip)));
+            clip.frames_.resize(FrameDecoder::PlayableFrames(clip));
+        } else {
+            CheckFrameSizes(clip);
+            CheckDuration(clip);
+        }
         return clip;
     }
 
+    // The headers at the start of the file, before its first frame is read.
+    std::optional<ClipHeader> ReadHeader(uint64_t fileSize, size_t& needed) const {
+        if (file_.size() < 12 && fileSize >= 12) {
+            needed = 12;
+            return std::nullopt;
+        }
+        const size_t riffEnd = ReadRiffHeader(fileSize);
+        size_t pos = 12;
+        while (pos < riffEnd) {
+            if (riffEnd - pos < 8) {
+                throw CutShort("the RIFF file");
+            }
+            if (file_.size() < pos + 8) {
+                needed = pos + 8;
+                return std::nullopt;
+            }
+            const Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
+            if (chunk.size > riffEnd - pos - 8) {
+                throw RunsPast(chunk, "the RIFF file");
+            }
+            if (chunk.id == FourCC("LIST") && chunk.size >= 4) {
+                if (file_.size() < chunk.DataBegin() + 4) {
+                    needed = chunk.DataBegin() + 4;
+                    return std::nullopt;
+                }
+                if (ListType(chunk) == FourCC("hdrl")) {
+                    if (file_.size() < chunk.DataEnd()) {
+                        needed = chunk.DataEnd();
+                        return std::nullopt;
+                    }
+                    ClipHeader header = ReadHeaderList(chunk);
+                    header.fileBytes = riffEnd;
+                    return header;
+                }
+            }
+            pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
+        }
+        throw ClipError("no header list ('hdrl')");
+    }
+
   private:
-    size_t ReadRiffHeader() const {
+    size_t ReadRiffHeader(uint64_t fileSize) const {
         if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
             ReadU32(file_, 8) != FourCC("AVI ")) {
             throw ClipError("not a RIFF AVI file");
         }
         const uint64_t riffEnd = uint64_t{8} + ReadU32(file_, 4);
-        if (riffEnd > file_.size()) {
-            throw ClipError("the file is truncated: it holds " + std::to_string(file_.size()) +
+        if (riffEnd > fileSize && !lenient_) {
+            throw ClipError("the file is truncated: it holds " + std::to_string(fileSize) +
                             " bytes of the " + std::to_string(riffEnd) + " its header declares");
         }
-        return static_cast<size_t>(riffEnd);
+        return static_cast<size_t>(std::min<uint64_t>(riffEnd, fileSize));
     }
 
-    // Lists the chunks between two offsets; each must fit wholly inside them.
+    static ClipError CutShort(const char* where) {
+        return ClipError(std::string("truncated: a chunk header in ") + where + " is cut short");
+    }
+
+    static ClipError RunsPast(const Chunk& chunk, const char* where) {
+        return ClipError("truncated: chunk " + FourCCText(chunk.id) + " in " + where +
+                         " runs past its end");
+    }
+
+    ClipHeader ReadHeaderList(const Chunk& header) const {
+        const uint32_t usPerFrame = ReadMainHeader(header);
+        const StreamInfo video = ReadVideoStream(header);
+        ClipHeader read;
+        read.format = ReadFormat(file_.subspan(video.format->DataBegin(), video.format->size));
+        read.rate = ChooseRate(video.rate, usPerFrame);
+        return read;
+    }
+
+    // Lists the chunks between two offsets; each must fit wholly inside them. Lenient, the
+    // list ends at the first that does not, and a list cut short keeps what it holds.
     std::vector<Chunk> ReadChunks(size_t pos, size_t end, const char* where) const {
         std::vector<Chunk> chunks;
         while (pos < end) {
             if (end - pos < 8) {
-                throw ClipError(std::string("truncated: a chunk header in ") + where +
-                                " is cut short");
+                if (lenient_) {
+                    break;
+                }
+                throw CutShort(where);
             }
             Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > end - pos - 8) {
-                throw ClipError("truncated: chunk " + FourCCText(chunk.id) + " in " + where +
-                                " runs past its end");
+                if (!lenient_) {
+                    throw RunsPast(chunk, where);
+                }
+                if (chunk.id == FourCC("LIST")) {
+                    chunk.size = end - pos - 8;
+                    chunks.push_back(chunk);
+                }
+                break;
             }
             chunks.push_back(chunk);
             // Chunks are padded to an even length; a missing final pad byte is harmless.
@@ -158,11 +240,18 @@ class AviParser {
         return nullptr;
     }
 
-    Chunk FindList(const std::vector<Chunk>& chunks, uint32_t type, const char* missing) const {
+    const Chunk* FindList(const std::vector<Chunk>& chunks, uint32_t type) const {
         for (const Chunk& chunk : chunks) {
             if (ListType(chunk) == type) {
-                return chunk;
+                return &chunk;
             }
+        }
+        return nullptr;
+    }
+
+    Chunk FindList(const std::vector<Chunk>& chunks, uint32_t type, const char* missing) const {
+        if (const Chunk* list = FindList(chunks, type)) {
+            return *list;
         }
         throw ClipError(missing);
     }
@@ -335,17 +424,26 @@ class AviParser {
 
     static bool IsPaletteChange(uint32_t id) { return id == FourCC("00pc"); }
 
-    void WalkMovie(size_t pos, size_t end, int depth, std::vector<Chunk>& frames) const {
+    static ClipError PaletteChange() {
+        return ClipError("the clip changes its palette while playing; that is not supported");
+    }
+
+    // False where a lenient walk stopped at a fault.
+    bool WalkMovie(size_t pos, size_t end, int depth, std::vector<Chunk>& frames) const {
         for (const Chunk& chunk : ReadChunks(pos, end, "the movie data")) {
             if (IsFrameId(chunk.id)) {
                 frames.push_back(chunk);
             } else if (IsPaletteChange(chunk.id)) {
-                throw ClipError(
-                    "the clip changes its palette while playing; that is not supported");
-            } else if (ListType(chunk) == FourCC("rec ") && depth == 0) {
-                WalkMovie(chunk.DataBegin() + 4, chunk.DataEnd(), depth + 1, frames);
+                if (!lenient_) {
+                    throw PaletteChange();
+                }
+                return false;
+            } else if (ListType(chunk) == FourCC("rec ") && depth == 0 &&
+                       !WalkMovie(chunk.DataBegin() + 4, chunk.DataEnd(), depth + 1, frames)) {
+                return false;
             }
         }
+        return true;
     }
 
     // Index offsets count from the 'movi' list type, or by some writers from the file's start.
@@ -355,8 +453,10 @@ class AviParser {
              pos += kIndexEntrySize) {
             const uint32_t id = ReadU32(file_, pos);
             if (IsPaletteChange(id)) {
-                throw ClipError(
-                    "the clip changes its palette while playing; that is not supported");
+                if (!lenient_) {
+                    throw PaletteChange();
+                }
+                break;
             }
             if (IsFrameId(id)) {
                 entries.emplace_back(id, ReadU32(file_, pos + 8));
@@ -373,6 +473,9 @@ class AviParser {
             const std::optional<Chunk> frame =
                 ChunkAt(base + uint64_t{entries[i].second}, entries[i].first, movie);
             if (!frame) {
+                if (lenient_) {
+                    break;
+                }
                 throw ClipError("index entry " + std::to_string(i) +
                                 " does not point at a frame in the movie data");
             }
@@ -393,22 +496,41 @@ class AviParser {
         return chunk;
     }
 
-    static void CheckFrameSizes(const AviClip& clip) {
-        const VideoFormat& format = clip.Format();
-        if (format.compression == Compression::Rle8) {
-            return;  // checked while decoding
+    static size_t FrameBytes(const VideoFormat& format) {
+        return format.Stride() * static_cast<size_t>(format.height);
+    }
+
+    // The first uncompressed frame too small for the picture, or the frame count.
+    static size_t FirstUndersizedFrame(const AviClip& clip) {
+        if (clip.Format().compression == Compression::Rle8) {
+            return clip.FrameCount();  // checked while decoding
         }
-        const size_t needed = format.Stride() * static_cast<size_t>(format.height);
+        const size_t needed = FrameBytes(clip.Format());
         for (size_t i = 0; i < clip.FrameCount(); ++i) {
             const size_t size = clip.Frame(i).size();
             if (size != 0 && size < needed) {
-                throw ClipError("frame " + std::to_string(i) + " holds " + std::to_string(size) +
-                                " bytes; a " + std::to_string(format.width) + " x " +
-                                std::to_string(format.height) + " frame at " +
-                                std::to_string(format.bitCount) + " bits per pixel needs " +
-                                std::to_string(needed));
+                return i;
             }
         }
+        return clip.FrameCount();
+    }
+
+    static void CheckFrameSizes(const AviClip& clip) {
+        const size_t i = FirstUndersizedFrame(clip);
+        if (i < clip.FrameCount()) {
+            const VideoFormat& format = clip.Format();
+            throw ClipError("frame " + std::to_string(i) + " holds " +
+                            std::to_string(clip.Frame(i).size()) + " bytes; a " +
+                            std::to_string(format.width) + " x " + std::to_string(format.height) +
+                            " frame at " + std::to_string(format.bitCount) +
+                            " bits per pixel needs " + std::to_string(FrameBytes(format)));
+        }
+    }
+
+    static size_t FramesInADay(const AviClip& clip) {
+        const FrameRate rate = clip.Rate();
+        return static_cast<size_t>(
+            std::min<uint64_t>(clip.FrameCount(), kMaxClipSeconds * rate.rate / rate.scale));
     }
 
     static void CheckDuration(const AviClip& clip) {
@@ -419,10 +541,20 @@ class AviParser {
     }
 
     std::span<const uint8_t> file_;
+    bool lenient_ = false;
 };
 
 AviClip AviClip::Parse(std::span<const uint8_t> bytes) {
     return AviParser(bytes).Parse();
+}
+
+std::optional<ClipHeader> AviClip::ReadHeader(std::span<const uint8_t> start, uint64_t fileSize,
+                                              size_t& needed) {
+    return AviParser(start).ReadHeader(fileSize, needed);
+}
+
+AviClip AviClip::ParsePlayable(std::span<const uint8_t> bytes) {
+    return AviParser(bytes, Faults::StopAtFirst).Parse();
 }
 
 AviClip AviClip::Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {

@@ -46,6 +46,24 @@ void FrameDecoder::CheckAllFrames(const AviClip& clip) {
     // Uncompressed frames were sized against the picture when the clip was parsed.
 }
 
+size_t FrameDecoder::PlayableFrames(const AviClip& clip) {
+    if (clip.Format().compression != Compression::Rle8) {
+        return clip.FrameCount();
+    }
+    FrameDecoder checker(clip, Mode::CheckOnly);
+    for (size_t i = 0; i < clip.FrameCount(); ++i) {
+        const std::span<const uint8_t> data = clip.Frame(i);
+        try {
+            if (!data.empty()) {
+                checker.DecodeRle8(data);
+            }
+        } catch (const RleError&) {
+            return i;
+        }
+    }
+    return clip.FrameCount();
+}
+
 void FrameDecoder::AdvanceTo(size_t index) {
     index = std::min(index, clip_.FrameCount() - 1);
     if (current_ != kNoFrame && index < current_) {

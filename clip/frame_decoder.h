@@ -17,6 +17,8 @@ class FrameDecoder {
     // Walks the frames' codes without painting: every refusal of AdvanceTo, at a fraction
     // of the cost.
     static void CheckAllFrames(const AviClip& clip);
+    // How many frames from the first decode without a fault: those a clip can play.
+    static size_t PlayableFrames(const AviClip& clip);
 
     // Decodes the frames after the current one up to `index`, since an RLE8 frame only
     // paints over the one before it; an earlier index starts again from frame 0.

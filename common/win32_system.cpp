@@ -67,9 +67,45 @@ uint64_t Win32System::NowMs() {
     return GetTickCount64();
 }
 
-std::vector<uint8_t> Win32System::ReadFile(const std::wstring& name) {
-    const OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+class Win32FileReader : public forms::FileReader {
+  public:
+    Win32FileReader(OwnedFile file, uint64_t size) : file_(std::move(file)), size_(size) {}
+
+    uint64_t Size() const override { return size_; }
+
+    void ReadMore(std::vector<uint8_t>& bytes, size_t count) override {
+        const size_t start = bytes.size();
+        bytes.resize(start + count);
+        size_t done = 0;
+        while (done < count) {
+            DWORD read = 0;
+            if (!::ReadFile(file_.get(), bytes.data() + start + done,
+                            static_cast<DWORD>(count - done), &read, nullptr)) {
+                const DWORD error = GetLastError();
+                bytes.resize(start + done);
+                throw base::Error("the file cannot be read: " + SystemMessage(error));
+            }
+            if (read == 0) {
+                break;  // the end of the file
+            }
+            done += read;
+        }
+        bytes.resize(start + done);
+    }
+
+  private:
+    OwnedFile file_;
+    uint64_t size_;
+};
+
+}  // namespace
+
+// Read front to back, once: the system's cache reads ahead along the file.
+std::unique_ptr<forms::FileReader> Win32System::OpenFile(const std::wstring& name) {
+    OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         throw base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
     }
@@ -77,18 +113,7 @@ std::vector<uint8_t> Win32System::ReadFile(const std::wstring& name) {
     if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
         throw base::Error("the file is too large to be a splash clip");
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        if (!::ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                        &read, nullptr) ||
-            read == 0) {
-            throw base::Error("the file cannot be read: " + SystemMessage(GetLastError()));
-        }
-        done += read;
-    }
-    return bytes;
+    return std::make_unique<Win32FileReader>(std::move(file), static_cast<uint64_t>(size.QuadPart));
 }
 
 ScreenSize Win32System::PrimaryScreen() {

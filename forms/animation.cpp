@@ -1,9 +1,16 @@
 #include "animation.h"
 
+#include <algorithm>
+
 #include "form.h"
 
 namespace forms {
 namespace {
+
+// The RIFF header, which leads to the rest.
+constexpr size_t kFirstRead = 12;
+// Frames come in pieces of this size, one a timer tick, so the window answers in between.
+constexpr size_t kFramesRead = 64 * 1024;
 
 std::string Narrow(const std::wstring& text) {
     std::string out;
@@ -22,32 +29,92 @@ Animation::Animation(const Control& control, FormHost& host, FormSystem& system,
     : control_(control), host_(host), system_(system), timerId_(timerId) {}
 
 void Animation::Open(const std::wstring& fileName) {
+    player_.reset();
+    clip_.reset();
+    bytes_.clear();
     try {
-        bytes_ = system_.ReadFile(fileName);
-        clip_.emplace(clip::AviClip::Parse(bytes_));
-        player_.emplace(*clip_);
+        ReadHeader(fileName);
     } catch (const std::exception& error) {
-        player_.reset();
-        clip_.reset();
+        file_.reset();
+        bytes_.clear();
         throw AnimationError(fileName, error.what());
     }
+    host_.StartTimer(timerId_, 0);
     host_.Invalidate(control_.Design().rect);
 }
 
-void Animation::PlayOnce() {
-    if (!player_) {
-        return;
+void Animation::ReadHeader(const std::wstring& fileName) {
+    file_ = system_.OpenFile(fileName);
+    const uint64_t size = file_->Size();
+    size_t needed = static_cast<size_t>(std::min<uint64_t>(size, kFirstRead));
+    for (;;) {
+        const size_t before = bytes_.size();
+        file_->ReadMore(bytes_, needed - before);
+        if (bytes_.size() == before && needed > before) {
+            throw base::Error("the file ends before its headers");
+        }
+        if (const auto header = clip::AviClip::ReadHeader(bytes_, size, needed)) {
+            clipBytes_ = header->fileBytes;
+            return;
+        }
     }
-    startMs_ = system_.NowMs();
-    ScheduleNextFrame(0);
+}
+
+void Animation::PlayOnce() {
+    playWanted_ = true;
+    if (player_) {
+        Start();
+    }
 }
 
 void Animation::TimerFired() {
+    if (file_) {
+        ReadFrames();
+        return;
+    }
+    if (!player_) {
+        host_.StopTimer(timerId_);
+        return;
+    }
     const uint64_t elapsed = system_.NowMs() - startMs_;
     if (player_->ShowFrameDueAt(elapsed)) {
         host_.Invalidate(control_.Design().rect);
     }
     ScheduleNextFrame(elapsed);
+}
+
+// On from where the headers ended, to the clip's end. A read that fails ends the reading:
+// the clip then plays what came before it.
+void Animation::ReadFrames() {
+    bool failed = false;
+    if (bytes_.size() < clipBytes_) {
+        const size_t before = bytes_.size();
+        try {
+            file_->ReadMore(bytes_, std::min(kFramesRead, clipBytes_ - before));
+        } catch (const base::Error&) {
+            failed = true;
+        }
+        failed = failed || bytes_.size() == before;
+        if (!failed && bytes_.size() < clipBytes_) {
+            return;  // more on the next tick
+        }
+    }
+    file_.reset();
+    host_.StopTimer(timerId_);
+    clip_.emplace(clip::AviClip::ParsePlayable(bytes_));
+    if (clip_->FrameCount() == 0) {
+        return;  // the square stays as it is
+    }
+    player_.emplace(*clip_);
+    host_.Invalidate(control_.Design().rect);
+    if (playWanted_) {
+        Start();
+    }
+}
+
+void Animation::Start() {
+    startMs_ = system_.NowMs();
+    ScheduleNextFrame(0);
 }
 
 // One timer tick a frame, aimed at the frame's own start time, so late ticks never add up.

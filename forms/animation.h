@@ -26,21 +26,33 @@ class Animation {
     Animation(const Animation&) = delete;
     Animation& operator=(const Animation&) = delete;
 
-    void Open(const std::wstring& fileName);  // throws AnimationError
+    // Reads the clip's headers and refuses a clip that cannot be played (AnimationError).
+    // Its frames are read on the control's timer, after the window has painted, so the
+    // window shows without waiting for them.
+    void Open(const std::wstring& fileName);
+    // Plays from the first frame once the frames are in.
     void PlayOnce();
     void TimerFired();
 
-    // The frame on show, or nothing before a clip is open.
+    // The frame on show, or nothing before the frames are in or where none can be shown.
     const clip::FrameDecoder* Picture() const { return player_ ? &player_->Picture() : nullptr; }
     int TimerId() const { return timerId_; }
 
   private:
+    void ReadHeader(const std::wstring& fileName);
+    void ReadFrames();
+    void Start();
     void ScheduleNextFrame(uint64_t elapsedMs);
 
     const Control& control_;
     FormHost& host_;
     FormSystem& system_;
     int timerId_;
+    // Open while the frames are read: the whole clip comes into memory, so a disc taken out
+    // during playing cannot fault the program.
+    std::unique_ptr<FileReader> file_;
+    size_t clipBytes_ = 0;
+    bool playWanted_ = false;
     // The player views the clip, which views the bytes: all three live and die together.
     std::vector<uint8_t> bytes_;
     std::optional<clip::AviClip> clip_;

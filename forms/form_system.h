@@ -3,18 +3,30 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace forms {
+
+// A file open for reading, front to back.
+class FileReader {
+  public:
+    virtual ~FileReader() = default;
+
+    virtual uint64_t Size() const = 0;
+    // Appends the next `count` bytes of the file to `bytes`, fewer only at its end; throws
+    // base::Error where the read fails.
+    virtual void ReadMore(std::vector<uint8_t>& bytes, size_t count) = 0;
+};
 
 class FormSystem {
   public:
     virtual ~FormSystem() = default;
 
     virtual uint64_t NowMs() = 0;
-    // Reads a whole file named relative to the working directory; throws base::Error.
-    virtual std::vector<uint8_t> ReadFile(const std::wstring& name) = 0;
+    // Opens a file named relative to the working directory; throws base::Error.
+    virtual std::unique_ptr<FileReader> OpenFile(const std::wstring& name) = 0;
 };
 
 }  // namespace forms

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 #include "sample_clips.h"
 
@@ -80,6 +82,41 @@ TEST_P(EverySample, RefusesEveryTruncation) {
     for (size_t size = 0; size < bytes.size(); ++size) {
         const Bytes cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
         EXPECT_THROW(AviClip::Parse(cut), ClipError) << "cut at " << size;
+    }
+}
+
+// Read in small steps as a file is: the same format and rate as the whole clip gives, and
+// not a byte of the movie data wanted.
+TEST_P(EverySample, HeadersReadInStepsStopBeforeTheFrames) {
+    const Bytes bytes = Written(GetParam().layout);
+    const AviClip whole = AviClip::Parse(bytes);
+    size_t needed = 16;
+    std::optional<clip::ClipHeader> header;
+    while (!header) {
+        ASSERT_LE(needed, Find(bytes, "movi") - 8) << "a byte of the movie data wanted";
+        header = AviClip::ReadHeader({bytes.data(), needed}, bytes.size(), needed);
+    }
+    EXPECT_EQ(header->format.width, whole.Format().width);
+    EXPECT_EQ(header->format.bitCount, whole.Format().bitCount);
+    EXPECT_EQ(header->format.palette, whole.Format().palette);
+    EXPECT_EQ(header->rate.rate, whole.Rate().rate);
+    EXPECT_EQ(header->fileBytes, bytes.size());
+}
+
+// Cut anywhere after its headers, a clip plays every frame that stands whole before the cut.
+TEST_P(EverySample, PlaysTheFramesBeforeEveryCut) {
+    const Bytes bytes = Written(GetParam().layout);
+    const AviClip whole = AviClip::Parse(bytes);
+    std::vector<size_t> frameEnds;
+    for (size_t i = 0; i < whole.FrameCount(); ++i) {
+        frameEnds.push_back(static_cast<size_t>(whole.Frame(i).data() - bytes.data()) +
+                            whole.Frame(i).size());
+    }
+    for (size_t size = Find(bytes, "movi") - 8; size <= bytes.size(); ++size) {
+        const Bytes cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+        const auto whole_before = static_cast<size_t>(std::count_if(
+            frameEnds.begin(), frameEnds.end(), [&](size_t end) { return end <= size; }));
+        EXPECT_EQ(AviClip::ParsePlayable(cut).FrameCount(), whole_before) << "cut at " << size;
     }
 }
 
@@ -206,6 +243,53 @@ TEST(AviClipRefusals, LongerThanADay) {
     layout.rate = 1;
     layout.scale = 40000;  // three frames of 40000 s each
     EXPECT_EQ(RefusalOf(Written(layout)), "the clip plays longer than a day");
+}
+
+// A clip whose headers were read plays up to its first damage; a header fault is still refused.
+TEST(AviClipPlayable, StopsAtTheFirstDamage) {
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> spoil;
+        size_t frames;
+    };
+    const auto noIndex = [] {
+        clipmaker::AviLayout layout = sample::SampleNamed("rle8").layout;
+        layout.index = clipmaker::IndexKind::None;
+        return Written(layout);
+    };
+    const std::vector<Case> cases = {
+        {"whole", [](Bytes&) {}, 3},
+        {"frame 1's codes run past its row",
+         [](Bytes& b) { b[Find(b, "00dc", Find(b, "movi") + 12) + 8] = 200; }, 1},
+        {"index entry 1 past the movie",
+         [](Bytes& b) { Put32(b, Find(b, "idx1") + 32, 0x7FFFFFFF); }, 1},
+        {"a palette change after frame 0",
+         [&](Bytes& b) {
+             b = noIndex();
+             PutText(b, Find(b, "00dc", Find(b, "00dc", Find(b, "movi")) + 4), "00pc");
+         },
+         1},
+        {"a frame chunk longer than the movie",
+         [&](Bytes& b) {
+             b = noIndex();
+             Put32(b, Find(b, "00dc", Find(b, "00dc", Find(b, "movi")) + 4) + 4, 0x7FFFFFFF);
+         },
+         1},
+        {"longer than a day: 40000 s a frame",
+         [](Bytes& b) {
+             Put32(b, Find(b, "strh") + 8 + 20, 40000);
+             Put32(b, Find(b, "strh") + 8 + 24, 1);
+         },
+         2},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = Sample("rle8");
+        c.spoil(bytes);
+        EXPECT_EQ(AviClip::ParsePlayable(bytes).FrameCount(), c.frames) << c.what;
+    }
+    Bytes noHeader = Sample("rle8");
+    PutText(noHeader, Find(noHeader, "avih"), "avix");
+    EXPECT_THROW(AviClip::ParsePlayable(noHeader), ClipError);
 }
 
 TEST(AviClipReading, EmptyFrameChunksAreDroppedFrames) {

@@ -244,6 +244,37 @@ def a_missing_clip_gives_an_error_box_and_no_splash(lab):
     expect_refused_clip(lab, None, "the file cannot be opened")
 
 
+def frame_chunks(clip):
+    """Where each frame chunk of a clip begins, walking its movie list."""
+    movie = clip.index(b"movi") - 8
+    end = movie + 8 + int.from_bytes(clip[movie + 4:movie + 8], "little")
+    at, frames = movie + 12, []
+    while at + 8 <= end:
+        size = int.from_bytes(clip[at + 4:at + 8], "little")
+        if clip[at:at + 4] in (b"00dc", b"00db"):
+            frames.append(at)
+        at += 8 + size + (size & 1)
+    return frames
+
+
+@TESTS
+def a_clip_damaged_after_its_headers_plays_to_its_last_good_frame(lab):
+    clip = bytearray((lab.options.build / "host" / "Varnok.avi").read_bytes())
+    damaged = frame_chunks(clip)[6] + 8
+    clip[damaged:damaged + 8] = bytes([0, 2, 255, 255] * 2)  # two jumps out of the picture
+    cd = lab.stage(clip=bytes(clip))
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    splash(lab)
+    revealed = wait_for_continue(lab, "continue")
+    assert revealed.count(WHITE, *screen_box(CLIP_SQUARE)) < 361 * 361 - 20000, \
+        "the clip square is blank"
+    point_at(lab, ON_LABEL, True)
+    assert setup.poll() is None, "Setup ended"
+    assert not lab.wine.visible(title=TITLE, cls="#32770"), "an error box shows"
+    assert lab.wine.close("VarnokForm")
+    assert setup.wait(20) == 0
+
+
 @TESTS
 def a_broken_clip_gives_an_error_box_and_no_splash(lab):
     clip = (lab.options.build / "host" / "Varnok.avi").read_bytes()

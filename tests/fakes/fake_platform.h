@@ -2,7 +2,10 @@
 // them, in one shared log, so tests can check the order of visible steps.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -56,18 +59,35 @@ class FakeHost : public forms::FormHost {
     std::vector<std::string>& log_;
 };
 
+class FakeSystem;
+
+// Reads a file of the fake system, noting each read there.
+class FakeFileReader : public forms::FileReader {
+  public:
+    FakeFileReader(const std::vector<uint8_t>& file, FakeSystem& system)
+        : file_(file), system_(system) {}
+
+    uint64_t Size() const override { return file_.size(); }
+    void ReadMore(std::vector<uint8_t>& bytes, size_t count) override;
+
+  private:
+    const std::vector<uint8_t>& file_;
+    FakeSystem& system_;
+    size_t at_ = 0;
+};
+
 class FakeSystem : public launcher::System {
   public:
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
     uint64_t NowMs() override { return now; }
-    std::vector<uint8_t> ReadFile(const std::wstring& name) override {
+    std::unique_ptr<forms::FileReader> OpenFile(const std::wstring& name) override {
         log_.push_back("read " + Narrow(name));
         const auto found = files.find(name);
         if (found == files.end()) {
             throw base::Error("the file cannot be opened: The system cannot find the file");
         }
-        return found->second;
+        return std::make_unique<FakeFileReader>(found->second, *this);
     }
     std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
     bool ChangeDirectory(const std::wstring& directory) override {
@@ -89,6 +109,9 @@ class FakeSystem : public launcher::System {
 
     uint64_t now = 0;
     std::map<std::wstring, std::vector<uint8_t>> files;
+    size_t readsFailFrom =
+        SIZE_MAX;  // the offset where reading any file fails, as a disc taken out
+    std::vector<std::pair<size_t, size_t>> reads;  // offset and length of every read
     std::optional<std::wstring> currentDirectory = L"D:\\";
     std::optional<std::wstring> programFolder = L"D:\\";
     bool canChangeDirectory = true;
@@ -99,5 +122,17 @@ class FakeSystem : public launcher::System {
   private:
     std::vector<std::string>& log_;
 };
+
+inline void FakeFileReader::ReadMore(std::vector<uint8_t>& bytes, size_t count) {
+    const size_t end = std::min(file_.size(), at_ + count);
+    const size_t readable = std::max(at_, std::min(end, system_.readsFailFrom));
+    system_.reads.emplace_back(at_, readable - at_);
+    bytes.insert(bytes.end(), file_.begin() + static_cast<std::ptrdiff_t>(at_),
+                 file_.begin() + static_cast<std::ptrdiff_t>(readable));
+    at_ = readable;
+    if (readable < end) {
+        throw base::Error("the file cannot be read: The device is not ready");
+    }
+}
 
 }  // namespace fake

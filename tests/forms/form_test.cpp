@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
 #include "sample_clips.h"
+#include "varnok_clip.h"
 
 namespace {
 
@@ -152,11 +155,14 @@ class FormAnimation : public FormEvents {
 
 TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
     GiveClip("rle8");  // three frames at 15 a second
-    system_.now = 1000;
     Movie().Open(L"clip.avi");
+    Movie().PlayOnce();
+    EXPECT_EQ(Movie().Picture(), nullptr);  // the frames come after the window shows
+    EXPECT_EQ(host_.timers.at(Movie().TimerId()), 0u);
+    system_.now = 1000;
+    form_.TimerFired(Movie().TimerId());
     ASSERT_NE(Movie().Picture(), nullptr);
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 0u);
-    Movie().PlayOnce();
     EXPECT_EQ(host_.timers.at(Movie().TimerId()), 67u);
     host_.invalidated.clear();
     system_.now = 1070;
@@ -168,6 +174,52 @@ TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
     form_.TimerFired(Movie().TimerId());
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 2u);
     EXPECT_EQ(host_.timers.count(Movie().TimerId()), 0u);
+}
+
+// Before the window: the headers alone. After it: the rest, front to back, each byte once.
+TEST_F(FormAnimation, ReadsTheHeadersFirstAndEveryByteOnceInOrder) {
+    system_.files[L"clip.avi"] = clipmaker::MakeVarnokClip();
+    const clipmaker::Bytes& bytes = system_.files[L"clip.avi"];
+    const std::string movi = "movi";
+    const auto movie = std::search(bytes.begin(), bytes.end(), movi.begin(), movi.end()) - 8;
+    Movie().Open(L"clip.avi");
+    size_t readForHeaders = 0;
+    for (const auto& read : system_.reads) {
+        readForHeaders += read.second;
+    }
+    EXPECT_EQ(readForHeaders, static_cast<size_t>(movie - bytes.begin()));
+    for (int tick = 0; tick < 10 && !Movie().Picture(); ++tick) {
+        form_.TimerFired(Movie().TimerId());
+    }
+    ASSERT_NE(Movie().Picture(), nullptr);
+    size_t next = 0;
+    for (const auto& [offset, length] : system_.reads) {
+        EXPECT_EQ(offset, next);
+        next += length;
+    }
+    EXPECT_EQ(next, bytes.size());
+    EXPECT_GT(system_.reads.size(), 2u) << "the frames came in one piece";
+}
+
+// A disc taken out while the frames come in: the clip plays what came before.
+TEST_F(FormAnimation, AFailedReadPlaysTheFramesReadBeforeIt) {
+    GiveClip("rle8");
+    const clipmaker::Bytes& bytes = system_.files[L"clip.avi"];
+    const std::string movi = "movi";
+    const std::string frame = "00dc";
+    const auto movie = std::search(bytes.begin(), bytes.end(), movi.begin(), movi.end());
+    const auto frame1 = std::search(movie + 16, bytes.end(), frame.begin(), frame.end());
+    system_.readsFailFrom = static_cast<size_t>(frame1 - bytes.begin()) + 10;
+    Movie().Open(L"clip.avi");
+    Movie().PlayOnce();
+    form_.TimerFired(Movie().TimerId());
+    ASSERT_NE(Movie().Picture(), nullptr);
+    system_.now = 1000;
+    form_.TimerFired(Movie().TimerId());
+    EXPECT_EQ(Movie().Picture()->CurrentFrame(), 0u);  // frame 0 alone came whole
+    EXPECT_EQ(host_.timers.count(Movie().TimerId()), 0u);
+    system_.readsFailFrom = 0;  // before the headers: refused, as a missing file is
+    EXPECT_THROW(Movie().Open(L"clip.avi"), forms::AnimationError);
 }
 
 TEST_F(FormAnimation, RefusalsNameTheFileAndTheReason) {

@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the clip reader, as a clip and as a bitmap file, and decodes
-// every frame it accepts.
+// Feeds arbitrary bytes to the clip reader, as a clip, as a clip read headers first, and as
+// a bitmap file, and decodes every frame it accepts.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,10 +23,39 @@ void DecodeAsPicture(const uint8_t* data, size_t size) {
     }
 }
 
+// As the splash reads a clip: its headers in steps, then what follows, played as far as it
+// is sound. Whatever plays must decode without a refusal.
+void PlayAsStreamed(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> file(data, size);
+    size_t needed = std::min<size_t>(size, 12);
+    try {
+        for (;;) {
+            if (clip::AviClip::ReadHeader(file.first(needed), size, needed)) {
+                break;
+            }
+            if (needed > size) {
+                std::abort();  // wants bytes past the end it was told of
+            }
+        }
+    } catch (const clip::ClipError&) {
+        return;
+    }
+    try {
+        const clip::AviClip clip = clip::AviClip::ParsePlayable(file);
+        if (clip.FrameCount() > 0) {
+            clip::FrameDecoder decoder(clip);
+            decoder.AdvanceTo(clip.FrameCount() - 1);
+        }
+    } catch (const clip::ClipError&) {
+        std::abort();  // the headers were sound: damage after them never refuses
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DecodeAsPicture(data, size);
+    PlayAsStreamed(data, size);
     std::optional<clip::AviClip> clip;
     try {
         clip.emplace(clip::AviClip::Parse(std::span(data, size)));

@@ -65,6 +65,10 @@ TEST_F(Splash, LoadKeepsTheInstallRootCentresAndPlaysTheClip) {
     EXPECT_EQ(form_["Text2"].Text(), L"Text2");
     EXPECT_EQ(log_, (Log{"move 192,144", "read Varnok.avi"}));
     const forms::Animation& clip = form_.AnimationOf("aniAVI");
+    EXPECT_EQ(clip.Picture(), nullptr);  // the frames come after the window shows
+    for (int tick = 0; tick < 10 && !clip.Picture(); ++tick) {
+        form_.TimerFired(clip.TimerId());
+    }
     ASSERT_NE(clip.Picture(), nullptr);
     EXPECT_EQ(clip.Picture()->CurrentFrame(), 0u);
     EXPECT_EQ(host_.timers.count(clip.TimerId()), 1u);
