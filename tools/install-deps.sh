@@ -13,6 +13,7 @@ packages=(
     python3-pil                                 # make pictures: draws the committed pictures
     xorriso osslsigncode openssl                # the CD image, signing
     python3-pefile                              # the release checks read the programs' headers
+    python3-fusepy fuse                         # make bench: the modelled CD drive
 )
 
 installed() {

@@ -1,0 +1,209 @@
+"""Start-up from a modelled optical drive: the CD image served by cd_drive.py, mounted afresh
+for every run so nothing is cached, and mapped in the Wine prefix as CD-ROM drive D:.
+Measures, for Setup.exe and for the empty window program on the same disc, the time from
+`start /d D:\\ D:\\<program>` to the program's window, and what the drive delivered before
+it; for Setup also the hand-off, from the click on "Continue" to the wizard's window."""
+
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+from geometry import ON_LABEL, continue_shows, on_screen  # noqa: E402
+from winelab import Display, poll, quiet_run  # noqa: E402
+
+DRIVE_SERVER = ROOT / "tools" / "cd_drive.py"
+DEFAULT_RATE_KIB = 1200  # 8x
+DEFAULT_ACCESS_MS = 100
+EMPTY_PROGRAM = "EmptyWin.exe"
+
+
+@dataclass
+class Delivery:
+    """What the drive delivered between two moments."""
+    bytes: int
+    accesses: int
+
+    @staticmethod
+    def between(log, since, until):
+        reads = [json.loads(line) for line in log.read_text().splitlines()] if log.exists() \
+            else []
+        within = [read for read in reads if since <= read["began"] and read["ended"] <= until]
+        return Delivery(sum(read["size"] for read in within),
+                        sum(1 for read in within if read["seek"]))
+
+
+@dataclass
+class DriveRun:
+    seconds: float
+    delivered: Delivery
+
+
+class Drive:
+    """One mount of the image at a time; each mount starts with nothing cached."""
+
+    def __init__(self, image, work, rate_kib, access_ms):
+        self.image = image
+        self.mount_point = work / "drive"
+        self.log = work / "logs" / "drive.jsonl"
+        self.rate_kib = rate_kib
+        self.access_ms = access_ms
+        self.server = None
+        self.mount_point.mkdir(parents=True, exist_ok=True)
+
+    def mount(self):
+        self.log.unlink(missing_ok=True)
+        output = open(self.log.with_suffix(".log"), "ab")
+        self.server = subprocess.Popen(
+            ["/usr/bin/python3", str(DRIVE_SERVER), str(self.image), str(self.mount_point),
+             "--log", str(self.log), "--rate", str(self.rate_kib),
+             "--access-ms", str(self.access_ms)],
+            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
+        output.close()
+        poll("the drive's mount", lambda: os.path.ismount(self.mount_point)
+             or self.server.poll() is not None, 30, 0.02)
+        if self.server.poll() is not None:
+            raise RuntimeError(f"the drive model ended; see {self.log.with_suffix('.log')}")
+
+    def unmount(self):
+        """Once nothing holds a file of the disc open; the server then ends by itself."""
+        def unmounted():
+            return subprocess.run(["fusermount", "-u", str(self.mount_point)],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0
+        try:
+            poll("the drive to be let go", unmounted, 30)
+        finally:
+            try:
+                self.server.wait(30)
+            except subprocess.TimeoutExpired:
+                self.server.kill()
+                self.server.wait(10)
+            self.server = None
+
+
+def stage_disc(cd, empty_program, work):
+    """The CD image with the empty window program added, laid out as make-iso.sh lays it."""
+    folder = work / "disc"
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(cd, folder)
+    shutil.copy(empty_program, folder / EMPTY_PROGRAM)
+    image = work / "drive.iso"
+    quiet_run([ROOT / "tools" / "make-iso.sh", folder, image], work / "logs" / "iso.log")
+    return image
+
+
+def map_drive_d(wine, mount_point):
+    d = wine.prefix / "dosdevices" / "d:"
+    if d.is_symlink() or d.exists():
+        d.unlink()
+    d.symlink_to(mount_point)
+    assert wine.run(wine.machine.command(
+        ["reg", "add", r"HKLM\Software\Wine\Drives", "/v", "d:", "/d", "cdrom", "/f"]),
+        "reg") == 0
+
+
+def start_from_d(wine, program):
+    """As autorun starts it: `start /wait` keeps the command until the program has ended."""
+    return wine.start("start", wine.logs, program,
+                      args=["/wait", "/d", "D:\\", f"D:\\{program}"])
+
+
+def run_program(wine, watcher, drive, program, window_class, settle):
+    drive.mount()
+    try:
+        watcher.forget()
+        started = time.monotonic()
+        process = start_from_d(wine, program)
+        mapped = watcher.next_map(program.lower(), 60)
+        delivered = Delivery.between(drive.log, started, mapped)
+        poll(f"{program}'s window to close", lambda: wine.close(window_class), 30)
+        process.wait(30)
+    finally:
+        drive.unmount()
+    time.sleep(settle)
+    return DriveRun(mapped - started, delivered)
+
+
+def run_setup(wine, watcher, display, drive, settle):
+    """Setup to its window, then the click on "Continue" to Tourlet's window."""
+    drive.mount()
+    try:
+        watcher.forget()
+        started = time.monotonic()
+        process = start_from_d(wine, "Setup.exe")
+        mapped = watcher.next_map("setup.exe", 60)
+        to_window = DriveRun(mapped - started, Delivery.between(drive.log, started, mapped))
+        display.wait_for_picture('"Continue"', continue_shows, 20)
+        display.move(*on_screen(*ON_LABEL))
+        watcher.forget()
+        clicked = time.monotonic()
+        display.xdotool("click", 1)
+        handed = watcher.next_map("tourlet.exe", 60)
+        hand_off = DriveRun(handed - clicked, Delivery.between(drive.log, clicked, handed))
+        poll("Tourlet's window to close", lambda: wine.close("VarnokForm"), 30)
+        process.wait(30)
+        poll("Tourlet to end", lambda: not programs_on(drive.mount_point), 30)
+    finally:
+        drive.unmount()
+    time.sleep(settle)
+    return to_window, hand_off
+
+
+def programs_on(mount_point):
+    """Processes whose working directory or open files lie on the drive."""
+    holding = []
+    for process in Path("/proc").iterdir():
+        try:
+            paths = [os.readlink(process / "cwd"),
+                     *(os.readlink(fd) for fd in (process / "fd").iterdir())]
+        except OSError:
+            continue
+        if any(path == str(mount_point) or path.startswith(f"{mount_point}/") for path in paths):
+            holding.append(process.name)
+    return holding
+
+
+def measure(wine, watcher, xserver, cd, empty_program, work, runs, rate_kib, access_ms, settle):
+    """Setup and the empty program in turns, A B A B: runs of each."""
+    image = stage_disc(cd, empty_program, work)
+    drive = Drive(image, work, rate_kib, access_ms)
+    map_drive_d(wine, drive.mount_point)
+    display = Display(xserver.display, work / "screenshots")
+    setup, hand_off, empty = [], [], []
+    # The first start from a new drive letter sets Wine up for it; not measured.
+    run_program(wine, watcher, drive, EMPTY_PROGRAM, "EmptyWindow", settle)
+    for _ in range(runs):
+        to_window, handed = run_setup(wine, watcher, display, drive, settle)
+        setup.append(to_window)
+        hand_off.append(handed)
+        empty.append(run_program(wine, watcher, drive, EMPTY_PROGRAM, "EmptyWindow", settle))
+    return setup, hand_off, empty
+
+
+def report(setup, hand_off, empty, arch, rate_kib, access_ms):
+    runs = len(setup)
+    print(f"Start-up from a modelled CD drive, as D: ({rate_kib:g} KiB/s, {access_ms:g} ms an "
+          f"access, nothing cached at each start), {arch} programs, median (fastest to "
+          f"slowest) of {runs} runs in turns:")
+    rows = (("Setup.exe", setup), ("empty window", empty),
+            ('hand-off: click on "Continue" to the wizard\'s window', hand_off))
+    for name, measured in rows:
+        times = [run.seconds * 1000 for run in measured]
+        kib = statistics.median(run.delivered.bytes for run in measured) / 1024
+        accesses = statistics.median(run.delivered.accesses for run in measured)
+        print(f"  {name}")
+        print(f"    {statistics.median(times):7.0f} ms ({min(times):.0f} to {max(times):.0f}); "
+              f"read before it: {kib:.0f} KiB, {accesses:g} "
+              f"{'access' if accesses == 1 else 'accesses'}")
+    ratios = [s.seconds / e.seconds for s, e in zip(setup, empty)]
+    print(f"  ratio Setup / empty window: {statistics.median(ratios):.2f} "
+          f"({min(ratios):.2f} to {max(ratios):.2f})")
