@@ -53,13 +53,16 @@ class Drive:
     def __init__(self, image, work, rate_kib, access_ms):
         self.image = image
         self.mount_point = work / "drive"
-        self.log = work / "logs" / "drive.jsonl"
+        self.logs = work / "logs"
+        self.log = None
         self.rate_kib = rate_kib
         self.access_ms = access_ms
         self.server = None
         self.mount_point.mkdir(parents=True, exist_ok=True)
 
-    def mount(self):
+    def mount(self, program):
+        """Mounts afresh; the reads go to a log named after the program, the last run's kept."""
+        self.log = self.logs / f"drive-{program}.jsonl"
         self.log.unlink(missing_ok=True)
         output = open(self.log.with_suffix(".log"), "ab")
         self.server = subprocess.Popen(
@@ -118,7 +121,7 @@ def start_from_d(wine, program):
 
 
 def run_program(wine, watcher, drive, program, window_class, settle):
-    drive.mount()
+    drive.mount(program)
     try:
         watcher.forget()
         started = time.monotonic()
@@ -135,7 +138,7 @@ def run_program(wine, watcher, drive, program, window_class, settle):
 
 def run_setup(wine, watcher, display, drive, settle):
     """Setup to its window, then the click on "Continue" to Tourlet's window."""
-    drive.mount()
+    drive.mount("Setup.exe")
     try:
         watcher.forget()
         started = time.monotonic()
