@@ -66,32 +66,111 @@ struct StreamInfo {
 // were read before, it keeps what stands whole before the first fault after the headers.
 enum class Faults { Refuse, StopAtFirst };
 
+// The first fault found is kept; every step that can find one is followed by a look at it,
+// so nothing is read on the strength of a refused part.
 class AviParser {
   public:
     explicit AviParser(std::span<const uint8_t> file, Faults faults = Faults::Refuse)
         : file_(file), lenient_(faults == Faults::StopAtFirst) {}
 
-    static AviClip Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {
+    base::Result<AviClip> Still(std::span<const uint8_t> pixels) {
         AviClip still;
-        still.format_ = ReadFormat(format);
+        still.format_ = ReadFormat(file_);
+        if (fault_) {
+            return *fault_;
+        }
         still.rate_ = {1, 1};
         still.frames_.push_back(pixels);
         CheckFrameSizes(still);
-        FrameDecoder::CheckAllFrames(still);
+        if (fault_) {
+            return *fault_;
+        }
+        if (base::Fault fault = FrameDecoder::CheckAllFrames(still)) {
+            return *fault;
+        }
         return still;
     }
 
-    AviClip Parse() {
-        const size_t riffEnd = ReadRiffHeader(file_.size());
-        const std::vector<Chunk> top = ReadChunks(12, riffEnd, "the RIFF file");
-        const Chunk header = FindList(top, FourCC("hdrl"), "no header list ('hdrl')");
-        const Chunk* movie = FindList(top, FourCC("movi"));
-        if (movie == nullptr && !lenient_) {
-            throw ClipError("no movie data ('movi')");
+    base::Result<AviClip> Parse() {
+        AviClip clip = ParseOrRefuse();
+        if (fault_) {
+            return *fault_;
         }
+        return clip;
+    }
 
+    // The headers at the start of the file, before its first frame is read.
+    base::Result<std::optional<ClipHeader>> ReadHeader(uint64_t fileSize, size_t& needed) {
+        if (file_.size() < 12 && fileSize >= 12) {
+            needed = 12;
+            return std::optional<ClipHeader>();
+        }
+        const size_t riffEnd = ReadRiffHeader(fileSize);
+        size_t pos = 12;
+        while (!fault_ && pos < riffEnd) {
+            if (riffEnd - pos < 8) {
+                return ClipError(CutShort("the RIFF file"));
+            }
+            if (file_.size() < pos + 8) {
+                needed = pos + 8;
+                return std::optional<ClipHeader>();
+            }
+            const Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
+            if (chunk.size > riffEnd - pos - 8) {
+                return ClipError(RunsPast(chunk, "the RIFF file"));
+            }
+            if (chunk.id == FourCC("LIST") && chunk.size >= 4) {
+                if (file_.size() < chunk.DataBegin() + 4) {
+                    needed = chunk.DataBegin() + 4;
+                    return std::optional<ClipHeader>();
+                }
+                if (ListType(chunk) == FourCC("hdrl")) {
+                    if (file_.size() < chunk.DataEnd()) {
+                        needed = chunk.DataEnd();
+                        return std::optional<ClipHeader>();
+                    }
+                    ClipHeader header = ReadHeaderList(chunk);
+                    if (fault_) {
+                        return *fault_;
+                    }
+                    header.fileBytes = riffEnd;
+                    return std::optional<ClipHeader>(std::move(header));
+                }
+            }
+            pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
+        }
+        return fault_ ? *fault_ : ClipError("no header list ('hdrl')");
+    }
+
+  private:
+    // Notes the fault unless one came first; callers look at fault_ and stop.
+    void Fail(std::string why) {
+        if (!fault_) {
+            fault_.emplace(std::move(why));
+        }
+    }
+
+    AviClip ParseOrRefuse() {
         AviClip clip;
-        ClipHeader read = ReadHeaderList(header);
+        const size_t riffEnd = ReadRiffHeader(file_.size());
+        if (fault_) {
+            return clip;
+        }
+        const std::vector<Chunk> top = ReadChunks(12, riffEnd, "the RIFF file");
+        const Chunk* header = FindList(top, FourCC("hdrl"));
+        const Chunk* movie = FindList(top, FourCC("movi"));
+        if (fault_ || header == nullptr) {
+            Fail("no header list ('hdrl')");
+            return clip;
+        }
+        if (movie == nullptr && !lenient_) {
+            Fail("no movie data ('movi')");
+            return clip;
+        }
+        ClipHeader read = ReadHeaderList(*header);
+        if (fault_) {
+            return clip;
+        }
         clip.format_ = std::move(read.format);
         clip.rate_ = read.rate;
         if (movie == nullptr) {
@@ -102,11 +181,14 @@ class AviParser {
         if (const Chunk* index = Find(top, FourCC("idx1"))) {
             frames = FramesFromIndex(*index, *movie);
         }
-        if (frames.empty()) {
+        if (!fault_ && frames.empty()) {
             WalkMovie(movie->DataBegin() + 4, movie->DataEnd(), 0, frames);
         }
-        if (frames.empty() && !lenient_) {
-            throw ClipError("the clip holds no frames");
+        if (!fault_ && frames.empty() && !lenient_) {
+            Fail("the clip holds no frames");
+        }
+        if (fault_) {
+            return clip;
         }
         for (const Chunk& frame : frames) {
             clip.frames_.push_back(file_.subspan(frame.DataBegin(), frame.size));
@@ -121,95 +203,63 @@ class AviParser {
         return clip;
     }
 
-    // The headers at the start of the file, before its first frame is read.
-    std::optional<ClipHeader> ReadHeader(uint64_t fileSize, size_t& needed) const {
-        if (file_.size() < 12 && fileSize >= 12) {
-            needed = 12;
-            return std::nullopt;
-        }
-        const size_t riffEnd = ReadRiffHeader(fileSize);
-        size_t pos = 12;
-        while (pos < riffEnd) {
-            if (riffEnd - pos < 8) {
-                throw CutShort("the RIFF file");
-            }
-            if (file_.size() < pos + 8) {
-                needed = pos + 8;
-                return std::nullopt;
-            }
-            const Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
-            if (chunk.size > riffEnd - pos - 8) {
-                throw RunsPast(chunk, "the RIFF file");
-            }
-            if (chunk.id == FourCC("LIST") && chunk.size >= 4) {
-                if (file_.size() < chunk.DataBegin() + 4) {
-                    needed = chunk.DataBegin() + 4;
-                    return std::nullopt;
-                }
-                if (ListType(chunk) == FourCC("hdrl")) {
-                    if (file_.size() < chunk.DataEnd()) {
-                        needed = chunk.DataEnd();
-                        return std::nullopt;
-                    }
-                    ClipHeader header = ReadHeaderList(chunk);
-                    header.fileBytes = riffEnd;
-                    return header;
-                }
-            }
-            pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
-        }
-        throw ClipError("no header list ('hdrl')");
-    }
-
-  private:
-    size_t ReadRiffHeader(uint64_t fileSize) const {
+    size_t ReadRiffHeader(uint64_t fileSize) {
         if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
             ReadU32(file_, 8) != FourCC("AVI ")) {
-            throw ClipError("not a RIFF AVI file");
+            Fail("not a RIFF AVI file");
+            return 0;
         }
         const uint64_t riffEnd = uint64_t{8} + ReadU32(file_, 4);
         if (riffEnd > fileSize && !lenient_) {
-            throw ClipError("the file is truncated: it holds " + std::to_string(fileSize) +
-                            " bytes of the " + std::to_string(riffEnd) + " its header declares");
+            Fail("the file is truncated: it holds " + std::to_string(fileSize) + " bytes of the " +
+                 std::to_string(riffEnd) + " its header declares");
+            return 0;
         }
         return static_cast<size_t>(std::min<uint64_t>(riffEnd, fileSize));
     }
 
-    static ClipError CutShort(const char* where) {
-        return ClipError(std::string("truncated: a chunk header in ") + where + " is cut short");
+    static std::string CutShort(const char* where) {
+        return std::string("truncated: a chunk header in ") + where + " is cut short";
     }
 
-    static ClipError RunsPast(const Chunk& chunk, const char* where) {
-        return ClipError("truncated: chunk " + FourCCText(chunk.id) + " in " + where +
-                         " runs past its end");
+    static std::string RunsPast(const Chunk& chunk, const char* where) {
+        return "truncated: chunk " + FourCCText(chunk.id) + " in " + where + " runs past its end";
     }
 
-    ClipHeader ReadHeaderList(const Chunk& header) const {
-        const uint32_t usPerFrame = ReadMainHeader(header);
-        const StreamInfo video = ReadVideoStream(header);
+    ClipHeader ReadHeaderList(const Chunk& header) {
         ClipHeader read;
-        read.format = ReadFormat(file_.subspan(video.format->DataBegin(), video.format->size));
-        read.rate = ChooseRate(video.rate, usPerFrame);
+        const uint32_t usPerFrame = ReadMainHeader(header);
+        if (fault_) {
+            return read;
+        }
+        const std::optional<StreamInfo> video = ReadVideoStream(header);
+        if (fault_) {
+            return read;
+        }
+        read.format = ReadFormat(file_.subspan(video->format->DataBegin(), video->format->size));
+        if (fault_) {
+            return read;
+        }
+        read.rate = ChooseRate(video->rate, usPerFrame);
         return read;
     }
 
     // Lists the chunks between two offsets; each must fit wholly inside them. Lenient, the
     // list ends at the first that does not, and a list cut short keeps what it holds.
-    std::vector<Chunk> ReadChunks(size_t pos, size_t end, const char* where) const {
+    std::vector<Chunk> ReadChunks(size_t pos, size_t end, const char* where) {
         std::vector<Chunk> chunks;
         while (pos < end) {
             if (end - pos < 8) {
-                if (lenient_) {
-                    break;
+                if (!lenient_) {
+                    Fail(CutShort(where));
                 }
-                throw CutShort(where);
+                break;
             }
             Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > end - pos - 8) {
                 if (!lenient_) {
-                    throw RunsPast(chunk, where);
-                }
-                if (chunk.id == FourCC("LIST")) {
+                    Fail(RunsPast(chunk, where));
+                } else if (chunk.id == FourCC("LIST")) {
                     chunk.size = end - pos - 8;
                     chunks.push_back(chunk);
                 }
@@ -227,7 +277,7 @@ class AviParser {
                                                              : 0;
     }
 
-    std::vector<Chunk> ListChildren(const Chunk& list, const char* where) const {
+    std::vector<Chunk> ListChildren(const Chunk& list, const char* where) {
         return ReadChunks(list.DataBegin() + 4, list.DataEnd(), where);
     }
 
@@ -249,27 +299,22 @@ class AviParser {
         return nullptr;
     }
 
-    Chunk FindList(const std::vector<Chunk>& chunks, uint32_t type, const char* missing) const {
-        if (const Chunk* list = FindList(chunks, type)) {
-            return *list;
-        }
-        throw ClipError(missing);
-    }
-
-    uint32_t ReadMainHeader(const Chunk& header) const {
+    uint32_t ReadMainHeader(const Chunk& header) {
         const std::vector<Chunk> children = ListChildren(header, "the header list");
         const Chunk* main = Find(children, FourCC("avih"));
-        if (main == nullptr || main->size < kMainHeaderMinSize) {
-            throw ClipError("no main AVI header ('avih')");
+        if (fault_ || main == nullptr || main->size < kMainHeaderMinSize) {
+            Fail("no main AVI header ('avih')");
+            return 0;
         }
         return ReadU32(file_, main->DataBegin());
     }
 
-    StreamInfo ReadStream(const Chunk& list) const {
+    std::optional<StreamInfo> ReadStream(const Chunk& list) {
         const std::vector<Chunk> children = ListChildren(list, "a stream list");
         const Chunk* header = Find(children, FourCC("strh"));
-        if (header == nullptr || header->size < kStreamHeaderMinSize) {
-            throw ClipError("a stream has no stream header ('strh')");
+        if (fault_ || header == nullptr || header->size < kStreamHeaderMinSize) {
+            Fail("a stream has no stream header ('strh')");
+            return std::nullopt;
         }
         const size_t at = header->DataBegin();
         StreamInfo stream{
@@ -280,126 +325,138 @@ class AviParser {
         return stream;
     }
 
-    StreamInfo ReadVideoStream(const Chunk& header) const {
+    // The one video stream, with its format; nothing, and a fault, where there is none.
+    std::optional<StreamInfo> ReadVideoStream(const Chunk& header) {
         std::optional<StreamInfo> video;
-        for (const Chunk& child : ListChildren(header, "the header list")) {
+        const std::vector<Chunk> children = ListChildren(header, "the header list");
+        for (const Chunk& child : children) {
+            if (fault_) {
+                return std::nullopt;
+            }
             if (ListType(child) != FourCC("strl")) {
                 continue;
             }
-            const StreamInfo stream = ReadStream(child);
-            if (stream.type == FourCC("auds") || stream.type == FourCC("mids")) {
-                throw ClipError("the clip has an audio stream; only silent clips can be played");
+            const std::optional<StreamInfo> stream = ReadStream(child);
+            if (!stream) {
+                return std::nullopt;
             }
-            if (stream.type != FourCC("vids")) {
-                throw ClipError("the clip has an unsupported " + FourCCText(stream.type) +
-                                " stream");
-            }
-            if (video) {
-                throw ClipError("the clip has more than one video stream");
+            if (stream->type == FourCC("auds") || stream->type == FourCC("mids")) {
+                Fail("the clip has an audio stream; only silent clips can be played");
+            } else if (stream->type != FourCC("vids")) {
+                Fail("the clip has an unsupported " + FourCCText(stream->type) + " stream");
+            } else if (video) {
+                Fail("the clip has more than one video stream");
             }
             video = stream;
         }
-        if (!video) {
-            throw ClipError("the clip has no video stream");
+        if (!fault_ && !video) {
+            Fail("the clip has no video stream");
+        } else if (!fault_ && !video->format) {
+            Fail("the video stream has no format ('strf')");
         }
-        if (!video->format) {
-            throw ClipError("the video stream has no format ('strf')");
-        }
-        return *video;
+        return fault_ ? std::nullopt : video;
     }
 
     // A BITMAPINFOHEADER with the masks or palette after it, as a video stream's format
     // chunk and a bitmap file hold it.
-    static VideoFormat ReadFormat(std::span<const uint8_t> info) {
+    VideoFormat ReadFormat(std::span<const uint8_t> info) {
+        VideoFormat format;
         if (info.size() < kBitmapInfoHeaderSize) {
-            throw ClipError("the video format is shorter than a bitmap header");
+            Fail("the video format is shorter than a bitmap header");
+            return format;
         }
         const size_t headerSize = ReadU32(info, 0);
         if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
-            throw ClipError("the video format's bitmap header does not fit its chunk");
+            Fail("the video format's bitmap header does not fit its chunk");
+            return format;
         }
         const auto width = static_cast<int32_t>(ReadU32(info, 4));
         const auto height = static_cast<int64_t>(static_cast<int32_t>(ReadU32(info, 8)));
         const auto absHeight = height < 0 ? -height : height;
         if (width < 1 || width > kMaxFrameSide || absHeight < 1 || absHeight > kMaxFrameSide) {
-            throw ClipError("the frame size " + std::to_string(width) + " x " +
-                            std::to_string(absHeight) + " is outside 1 to " +
-                            std::to_string(kMaxFrameSide) + " pixels a side");
+            Fail("the frame size " + std::to_string(width) + " x " + std::to_string(absHeight) +
+                 " is outside 1 to " + std::to_string(kMaxFrameSide) + " pixels a side");
+            return format;
         }
-        VideoFormat format;
         format.width = width;
         format.height = static_cast<int32_t>(absHeight);
         format.topDown = height < 0;
         format.bitCount = ReadU16(info, 14);
         format.compression = ReadCompression(ReadU32(info, 16), format);
+        if (fault_) {
+            return format;
+        }
         size_t pos = headerSize;
         if (format.compression == Compression::Bitfields) {
             pos = ReadMasks(info, headerSize, format);
         } else if (format.bitCount == 16) {
             format.masks = {0x7C00, 0x03E0, 0x001F};
         }
-        if (format.bitCount == 8) {
+        if (!fault_ && format.bitCount == 8) {
             format.palette = ReadPalette(info, pos, ReadU32(info, 32));
         }
         return format;
     }
 
-    static Compression ReadCompression(uint32_t code, const VideoFormat& format) {
+    Compression ReadCompression(uint32_t code, const VideoFormat& format) {
         const uint16_t bits = format.bitCount;
         if (code == kBiRgb || code == FourCC("DIB ")) {
             if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-                throw ClipError("unsupported bit depth " + std::to_string(bits) +
-                                " (8, 16, 24 and 32 bits per pixel can be played)");
+                Fail("unsupported bit depth " + std::to_string(bits) +
+                     " (8, 16, 24 and 32 bits per pixel can be played)");
             }
             return Compression::Rgb;
         }
         if (code == kBiRle8) {
             if (bits != 8) {
-                throw ClipError("an RLE8 clip must have 8 bits per pixel");
-            }
-            if (format.topDown) {
-                throw ClipError("an RLE8 clip cannot be stored top-down");
+                Fail("an RLE8 clip must have 8 bits per pixel");
+            } else if (format.topDown) {
+                Fail("an RLE8 clip cannot be stored top-down");
             }
             return Compression::Rle8;
         }
         if (code == kBiBitfields) {
             if (bits != 16 && bits != 32) {
-                throw ClipError("bit-field frames must have 16 or 32 bits per pixel");
+                Fail("bit-field frames must have 16 or 32 bits per pixel");
             }
             return Compression::Bitfields;
         }
-        throw ClipError("unsupported compression " +
-                        (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
-                        " (uncompressed and RLE8 clips can be played)");
+        Fail("unsupported compression " +
+             (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
+             " (uncompressed and RLE8 clips can be played)");
+        return Compression::Rgb;
     }
 
     // Bit-field masks follow a 40-byte header, or stand inside a larger one.
-    static size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
+    size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
         const size_t at = headerSize == kBitmapInfoHeaderSize ? headerSize : kBitmapInfoHeaderSize;
         if (info.size() < at + 12 || (headerSize > kBitmapInfoHeaderSize && headerSize < at + 12)) {
-            throw ClipError("the video format's colour masks are missing");
+            Fail("the video format's colour masks are missing");
+            return 0;
         }
         for (size_t i = 0; i < 3; ++i) {
             const uint32_t mask = ReadU32(info, at + 4 * i);
             const uint32_t shifted = mask >> std::countr_zero(mask | 0x80000000u);
             if (mask == 0 || (shifted & (shifted + 1)) != 0 ||
                 (format.bitCount == 16 && mask > 0xFFFF)) {
-                throw ClipError("the video format's colour masks are not usable");
+                Fail("the video format's colour masks are not usable");
+                return 0;
             }
             format.masks[i] = mask;
         }
         return headerSize == kBitmapInfoHeaderSize ? headerSize + 12 : headerSize;
     }
 
-    static std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos,
-                                             uint32_t used) {
+    std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos, uint32_t used) {
         const size_t count = used == 0 ? 256 : used;
         if (count > 256) {
-            throw ClipError("the palette declares " + std::to_string(count) +
-                            " colours; 8 bits per pixel allow 256");
+            Fail("the palette declares " + std::to_string(count) +
+                 " colours; 8 bits per pixel allow 256");
+            return {};
         }
         if (pos > info.size() || (info.size() - pos) / 4 < count) {
-            throw ClipError("the palette does not fit the video format chunk");
+            Fail("the palette does not fit the video format chunk");
+            return {};
         }
         // Indexes past a short palette show black rather than reading beyond it.
         std::vector<uint32_t> palette(256, 0);
@@ -409,14 +466,15 @@ class AviParser {
         return palette;
     }
 
-    static FrameRate ChooseRate(FrameRate stream, uint32_t usPerFrame) {
+    FrameRate ChooseRate(FrameRate stream, uint32_t usPerFrame) {
         if (stream.rate != 0 && stream.scale != 0) {
             return stream;
         }
         if (usPerFrame != 0) {
             return {1'000'000, usPerFrame};
         }
-        throw ClipError("the clip has no frame rate");
+        Fail("the clip has no frame rate");
+        return {};
     }
 
     // The clip's only stream is stream 00: 'db' frames are uncompressed, 'dc' compressed.
@@ -424,20 +482,25 @@ class AviParser {
 
     static bool IsPaletteChange(uint32_t id) { return id == FourCC("00pc"); }
 
-    static ClipError PaletteChange() {
-        return ClipError("the clip changes its palette while playing; that is not supported");
+    // A palette change refuses the clip; leniently, the frames end before it.
+    bool StopsAtPaletteChange() {
+        if (!lenient_) {
+            Fail("the clip changes its palette while playing; that is not supported");
+        }
+        return false;
     }
 
-    // False where a lenient walk stopped at a fault.
-    bool WalkMovie(size_t pos, size_t end, int depth, std::vector<Chunk>& frames) const {
-        for (const Chunk& chunk : ReadChunks(pos, end, "the movie data")) {
+    // False where the walk stopped at a fault.
+    bool WalkMovie(size_t pos, size_t end, int depth, std::vector<Chunk>& frames) {
+        const std::vector<Chunk> chunks = ReadChunks(pos, end, "the movie data");
+        if (fault_) {
+            return false;
+        }
+        for (const Chunk& chunk : chunks) {
             if (IsFrameId(chunk.id)) {
                 frames.push_back(chunk);
             } else if (IsPaletteChange(chunk.id)) {
-                if (!lenient_) {
-                    throw PaletteChange();
-                }
-                return false;
+                return StopsAtPaletteChange();
             } else if (ListType(chunk) == FourCC("rec ") && depth == 0 &&
                        !WalkMovie(chunk.DataBegin() + 4, chunk.DataEnd(), depth + 1, frames)) {
                 return false;
@@ -447,15 +510,13 @@ class AviParser {
     }
 
     // Index offsets count from the 'movi' list type, or by some writers from the file's start.
-    std::vector<Chunk> FramesFromIndex(const Chunk& index, const Chunk& movie) const {
+    std::vector<Chunk> FramesFromIndex(const Chunk& index, const Chunk& movie) {
         std::vector<std::pair<uint32_t, uint32_t>> entries;  // id, offset
         for (size_t pos = index.DataBegin(); pos + kIndexEntrySize <= index.DataEnd();
              pos += kIndexEntrySize) {
             const uint32_t id = ReadU32(file_, pos);
             if (IsPaletteChange(id)) {
-                if (!lenient_) {
-                    throw PaletteChange();
-                }
+                StopsAtPaletteChange();
                 break;
             }
             if (IsFrameId(id)) {
@@ -463,7 +524,7 @@ class AviParser {
             }
         }
         std::vector<Chunk> frames;
-        if (entries.empty()) {
+        if (fault_ || entries.empty()) {
             return frames;
         }
         const size_t relativeBase = movie.DataBegin();
@@ -473,11 +534,11 @@ class AviParser {
             const std::optional<Chunk> frame =
                 ChunkAt(base + uint64_t{entries[i].second}, entries[i].first, movie);
             if (!frame) {
-                if (lenient_) {
-                    break;
+                if (!lenient_) {
+                    Fail("index entry " + std::to_string(i) +
+                         " does not point at a frame in the movie data");
                 }
-                throw ClipError("index entry " + std::to_string(i) +
-                                " does not point at a frame in the movie data");
+                break;
             }
             frames.push_back(*frame);
         }
@@ -515,15 +576,14 @@ class AviParser {
         return clip.FrameCount();
     }
 
-    static void CheckFrameSizes(const AviClip& clip) {
+    void CheckFrameSizes(const AviClip& clip) {
         const size_t i = FirstUndersizedFrame(clip);
         if (i < clip.FrameCount()) {
             const VideoFormat& format = clip.Format();
-            throw ClipError("frame " + std::to_string(i) + " holds " +
-                            std::to_string(clip.Frame(i).size()) + " bytes; a " +
-                            std::to_string(format.width) + " x " + std::to_string(format.height) +
-                            " frame at " + std::to_string(format.bitCount) +
-                            " bits per pixel needs " + std::to_string(FrameBytes(format)));
+            Fail("frame " + std::to_string(i) + " holds " + std::to_string(clip.Frame(i).size()) +
+                 " bytes; a " + std::to_string(format.width) + " x " +
+                 std::to_string(format.height) + " frame at " + std::to_string(format.bitCount) +
+                 " bits per pixel needs " + std::to_string(FrameBytes(format)));
         }
     }
 
@@ -533,32 +593,34 @@ class AviParser {
             std::min<uint64_t>(clip.FrameCount(), kMaxClipSeconds * rate.rate / rate.scale));
     }
 
-    static void CheckDuration(const AviClip& clip) {
+    void CheckDuration(const AviClip& clip) {
         const FrameRate rate = clip.Rate();
         if (uint64_t{clip.FrameCount()} * rate.scale > kMaxClipSeconds * rate.rate) {
-            throw ClipError("the clip plays longer than a day");
+            Fail("the clip plays longer than a day");
         }
     }
 
     std::span<const uint8_t> file_;
     bool lenient_ = false;
+    std::optional<ClipError> fault_;
 };
 
-AviClip AviClip::Parse(std::span<const uint8_t> bytes) {
+base::Result<AviClip> AviClip::Parse(std::span<const uint8_t> bytes) {
     return AviParser(bytes).Parse();
 }
 
-std::optional<ClipHeader> AviClip::ReadHeader(std::span<const uint8_t> start, uint64_t fileSize,
-                                              size_t& needed) {
+base::Result<std::optional<ClipHeader>> AviClip::ReadHeader(std::span<const uint8_t> start,
+                                                            uint64_t fileSize, size_t& needed) {
     return AviParser(start).ReadHeader(fileSize, needed);
 }
 
-AviClip AviClip::ParsePlayable(std::span<const uint8_t> bytes) {
+base::Result<AviClip> AviClip::ParsePlayable(std::span<const uint8_t> bytes) {
     return AviParser(bytes, Faults::StopAtFirst).Parse();
 }
 
-AviClip AviClip::Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels) {
-    return AviParser::Still(format, pixels);
+base::Result<AviClip> AviClip::Still(std::span<const uint8_t> format,
+                                     std::span<const uint8_t> pixels) {
+    return AviParser(format).Still(pixels);
 }
 
 }  // namespace clip

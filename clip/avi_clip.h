@@ -51,23 +51,24 @@ struct ClipHeader {
 
 class AviClip {
   public:
-    // Throws ClipError with the reason when the bytes are not a clip this player can show.
-    // The bytes must outlive the clip: frames are views into them.
-    static AviClip Parse(std::span<const uint8_t> bytes);
+    // The clip, or the reason the bytes are not a clip this player can show. The bytes must
+    // outlive the clip: frames are views into them.
+    static base::Result<AviClip> Parse(std::span<const uint8_t> bytes);
     // Reads the headers from `start`, the first bytes of a file of `fileSize` bytes, with the
     // checks Parse makes of them, so a clip can be refused before its frames are read. Where
-    // `start` ends before the headers do, returns nothing and sets `needed` to the bytes from
-    // the file's start to read first. Throws ClipError.
-    static std::optional<ClipHeader> ReadHeader(std::span<const uint8_t> start, uint64_t fileSize,
-                                                size_t& needed);
+    // `start` ends before the headers do, gives nothing and sets `needed` to the bytes from
+    // the file's start to read first.
+    static base::Result<std::optional<ClipHeader>> ReadHeader(std::span<const uint8_t> start,
+                                                              uint64_t fileSize, size_t& needed);
     // A clip whose headers were read before, from what of its file could be read: the frames
     // that play, up to the first damage in the file's structure, a frame's size or its codes.
-    // Damage after the headers gives fewer frames, perhaps none, never a ClipError.
-    static AviClip ParsePlayable(std::span<const uint8_t> bytes);
+    // Damage after the headers gives fewer frames, perhaps none, never a refusal.
+    static base::Result<AviClip> ParsePlayable(std::span<const uint8_t> bytes);
     // One frame in the format a BITMAPINFOHEADER and what follows it describe, checked as a
     // clip's frames are (an RLE8 frame is walked through once here): a still picture shares
     // the clips' decoding.
-    static AviClip Still(std::span<const uint8_t> format, std::span<const uint8_t> pixels);
+    static base::Result<AviClip> Still(std::span<const uint8_t> format,
+                                       std::span<const uint8_t> pixels);
 
     const VideoFormat& Format() const { return format_; }
     FrameRate Rate() const { return rate_; }

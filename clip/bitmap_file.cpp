@@ -19,19 +19,24 @@ uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
 
 // A 14-byte file header, then what a video stream's format chunk holds, and the pixels at
 // the offset the file header gives.
-Picture DecodeBitmapFile(std::span<const uint8_t> file) {
+base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
     if (file.size() < kFileHeaderSize + kInfoHeaderSize || file[0] != 'B' || file[1] != 'M') {
-        throw ClipError("it is not a bitmap file");
+        return ClipError("it is not a bitmap file");
     }
     const size_t pixels = ReadU32(file, 10);
     if (pixels < kFileHeaderSize + kInfoHeaderSize || pixels > file.size()) {
-        throw ClipError("the bitmap's pixels lie outside the file");
+        return ClipError("the bitmap's pixels lie outside the file");
     }
-    const AviClip still = AviClip::Still(file.subspan(kFileHeaderSize, pixels - kFileHeaderSize),
-                                         file.subspan(pixels));
-    FrameDecoder decoder(still);
-    decoder.AdvanceTo(0);
-    return {decoder.Width(), decoder.Height(), decoder.TakePixels()};
+    const base::Result<AviClip> still = AviClip::Still(
+        file.subspan(kFileHeaderSize, pixels - kFileHeaderSize), file.subspan(pixels));
+    if (!still) {
+        return still.error();
+    }
+    FrameDecoder decoder(*still);
+    if (base::Fault fault = decoder.AdvanceTo(0)) {
+        return *fault;  // the still's frame was checked: not reached
+    }
+    return Picture{decoder.Width(), decoder.Height(), decoder.TakePixels()};
 }
 
 }  // namespace clip

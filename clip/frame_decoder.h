@@ -16,14 +16,14 @@ class FrameDecoder {
 
     // Walks the frames' codes without painting: every refusal of AdvanceTo, at a fraction
     // of the cost.
-    static void CheckAllFrames(const AviClip& clip);
+    [[nodiscard]] static base::Fault CheckAllFrames(const AviClip& clip);
     // How many frames from the first decode without a fault: those a clip can play.
     static size_t PlayableFrames(const AviClip& clip);
 
     // Decodes the frames after the current one up to `index`, since an RLE8 frame only
     // paints over the one before it; an earlier index starts again from frame 0.
-    // Throws ClipError naming the frame when its data is corrupt.
-    void AdvanceTo(size_t index);
+    // Stops at the last good frame and tells, naming the frame, where one's data is corrupt.
+    [[nodiscard]] base::Fault AdvanceTo(size_t index);
 
     size_t CurrentFrame() const { return current_; }
     int32_t Width() const { return clip_.Format().width; }
@@ -33,9 +33,10 @@ class FrameDecoder {
     std::vector<uint32_t> TakePixels() { return std::move(pixels_); }
 
   private:
-    void Decode(size_t index);
+    // Null where the frame decoded, else why it did not.
+    const char* Decode(size_t index);
     void DecodeUncompressed(std::span<const uint8_t> data);
-    void DecodeRle8(std::span<const uint8_t> data);
+    const char* DecodeRle8(std::span<const uint8_t> data);
     enum class Mode { Paint, CheckOnly };
     FrameDecoder(const AviClip& clip, Mode mode);
     uint32_t* Row(int32_t y) { return pixels_.data() + static_cast<size_t>(y * Width()); }

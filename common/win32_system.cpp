@@ -75,7 +75,7 @@ class Win32FileReader : public forms::FileReader {
 
     uint64_t Size() const override { return size_; }
 
-    void ReadMore(std::vector<uint8_t>& bytes, size_t count) override {
+    base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) override {
         const size_t start = bytes.size();
         bytes.resize(start + count);
         size_t done = 0;
@@ -85,7 +85,7 @@ class Win32FileReader : public forms::FileReader {
                             static_cast<DWORD>(count - done), &read, nullptr)) {
                 const DWORD error = GetLastError();
                 bytes.resize(start + done);
-                throw base::Error("the file cannot be read: " + SystemMessage(error));
+                return base::Error("the file cannot be read: " + SystemMessage(error));
             }
             if (read == 0) {
                 break;  // the end of the file
@@ -93,6 +93,7 @@ class Win32FileReader : public forms::FileReader {
             done += read;
         }
         bytes.resize(start + done);
+        return std::nullopt;
     }
 
   private:
@@ -103,17 +104,18 @@ class Win32FileReader : public forms::FileReader {
 }  // namespace
 
 // Read front to back, once: the system's cache reads ahead along the file.
-std::unique_ptr<forms::FileReader> Win32System::OpenFile(const std::wstring& name) {
+base::Result<std::unique_ptr<forms::FileReader>> Win32System::OpenFile(const std::wstring& name) {
     OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        throw base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
+        return base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
-        throw base::Error("the file is too large to be a splash clip");
+        return base::Error("the file is too large to be a splash clip");
     }
-    return std::make_unique<Win32FileReader>(std::move(file), static_cast<uint64_t>(size.QuadPart));
+    return std::unique_ptr<forms::FileReader>(
+        std::make_unique<Win32FileReader>(std::move(file), static_cast<uint64_t>(size.QuadPart)));
 }
 
 ScreenSize Win32System::PrimaryScreen() {

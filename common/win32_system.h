@@ -16,7 +16,7 @@ class Win32System : public System {
     void SetOwner(HWND owner) { owner_ = owner; }
 
     uint64_t NowMs() override;
-    std::unique_ptr<forms::FileReader> OpenFile(const std::wstring& name) override;
+    base::Result<std::unique_ptr<forms::FileReader>> OpenFile(const std::wstring& name) override;
 
     std::optional<std::wstring> CurrentDirectory() override;
     bool ChangeDirectory(const std::wstring& directory) override;

@@ -25,37 +25,46 @@ std::string Narrow(const std::wstring& text) {
 AnimationError::AnimationError(const std::wstring& fileName, const std::string& reason)
     : base::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
 
-Animation::Animation(const Control& control, FormHost& host, FormSystem& system, int timerId)
-    : control_(control), host_(host), system_(system), timerId_(timerId) {}
+Animation::Animation(const Control& control, Form& form, FormSystem& system, int timerId)
+    : control_(control), form_(form), host_(form.Host()), system_(system), timerId_(timerId) {}
 
 void Animation::Open(const std::wstring& fileName) {
     player_.reset();
     clip_.reset();
     bytes_.clear();
-    try {
-        ReadHeader(fileName);
-    } catch (const std::exception& error) {
+    if (base::Fault fault = ReadHeader(fileName)) {
         file_.reset();
         bytes_.clear();
-        throw AnimationError(fileName, error.what());
+        form_.Fail(AnimationError(fileName, fault->what()));
+        return;
     }
     host_.StartTimer(timerId_, 0);
     host_.Invalidate(control_.Design().rect);
 }
 
-void Animation::ReadHeader(const std::wstring& fileName) {
-    file_ = system_.OpenFile(fileName);
+base::Fault Animation::ReadHeader(const std::wstring& fileName) {
+    base::Result<std::unique_ptr<FileReader>> opened = system_.OpenFile(fileName);
+    if (!opened) {
+        return opened.error();
+    }
+    file_ = std::move(*opened);
     const uint64_t size = file_->Size();
     size_t needed = static_cast<size_t>(std::min<uint64_t>(size, kFirstRead));
     for (;;) {
         const size_t before = bytes_.size();
-        file_->ReadMore(bytes_, needed - before);
-        if (bytes_.size() == before && needed > before) {
-            throw base::Error("the file ends before its headers");
+        if (base::Fault fault = file_->ReadMore(bytes_, needed - before)) {
+            return fault;
         }
-        if (const auto header = clip::AviClip::ReadHeader(bytes_, size, needed)) {
-            clipBytes_ = header->fileBytes;
-            return;
+        if (bytes_.size() == before && needed > before) {
+            return base::Error("the file ends before its headers");
+        }
+        const auto read = clip::AviClip::ReadHeader(bytes_, size, needed);
+        if (!read) {
+            return read.error();
+        }
+        if (*read) {
+            clipBytes_ = (*read)->fileBytes;
+            return std::nullopt;
         }
     }
 }
@@ -86,25 +95,22 @@ void Animation::TimerFired() {
 // On from where the headers ended, to the clip's end. A read that fails ends the reading:
 // the clip then plays what came before it.
 void Animation::ReadFrames() {
-    bool failed = false;
-    if (bytes_.size() < clipBytes_) {
-        const size_t before = bytes_.size();
-        try {
-            file_->ReadMore(bytes_, std::min(kFramesRead, clipBytes_ - before));
-        } catch (const base::Error&) {
-            failed = true;
-        }
-        failed = failed || bytes_.size() == before;
+    const size_t before = bytes_.size();
+    if (before < clipBytes_) {
+        const bool failed =
+            file_->ReadMore(bytes_, std::min(kFramesRead, clipBytes_ - before)).has_value() ||
+            bytes_.size() == before;
         if (!failed && bytes_.size() < clipBytes_) {
             return;  // more on the next tick
         }
     }
     file_.reset();
     host_.StopTimer(timerId_);
-    clip_.emplace(clip::AviClip::ParsePlayable(bytes_));
-    if (clip_->FrameCount() == 0) {
+    base::Result<clip::AviClip> playable = clip::AviClip::ParsePlayable(bytes_);
+    if (!playable || playable->FrameCount() == 0) {
         return;  // the square stays as it is
     }
+    clip_.emplace(std::move(*playable));
     player_.emplace(*clip_);
     host_.Invalidate(control_.Design().rect);
     if (playWanted_) {

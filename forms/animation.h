@@ -13,6 +13,7 @@
 namespace forms {
 
 class Control;
+class Form;
 
 // Names the clip and why it cannot be played.
 class AnimationError : public base::Error {
@@ -22,11 +23,11 @@ class AnimationError : public base::Error {
 
 class Animation {
   public:
-    Animation(const Control& control, FormHost& host, FormSystem& system, int timerId);
+    Animation(const Control& control, Form& form, FormSystem& system, int timerId);
     Animation(const Animation&) = delete;
     Animation& operator=(const Animation&) = delete;
 
-    // Reads the clip's headers and refuses a clip that cannot be played (AnimationError).
+    // Reads the clip's headers; a clip that cannot be played fails the form (AnimationError).
     // Its frames are read on the control's timer, after the window has painted, so the
     // window shows without waiting for them.
     void Open(const std::wstring& fileName);
@@ -39,12 +40,13 @@ class Animation {
     int TimerId() const { return timerId_; }
 
   private:
-    void ReadHeader(const std::wstring& fileName);
+    base::Fault ReadHeader(const std::wstring& fileName);
     void ReadFrames();
     void Start();
     void ScheduleNextFrame(uint64_t elapsedMs);
 
     const Control& control_;
+    Form& form_;
     FormHost& host_;
     FormSystem& system_;
     int timerId_;

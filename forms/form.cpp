@@ -10,6 +10,8 @@ namespace forms {
 namespace {
 
 constexpr int kAnimationTimerBase = 1000;
+// What stands in for a control the design lacks: hidden, nowhere, and never painted.
+const ControlDesign kStandInDesign{.visible = false};
 
 }  // namespace
 
@@ -83,19 +85,26 @@ bool Control::TakesMouse() const {
 }
 
 Form::Form(const FormDesign& design, FormHost& host, FormSystem& system)
-    : design_(design), host_(host) {
+    : design_(design),
+      host_(host),
+      standIn_(kStandInDesign, *this),
+      standInAnimation_(standIn_, *this, system, kAnimationTimerBase) {
     for (const ControlDesign& control : design.controls) {
         controls_.push_back(std::make_unique<Control>(control, *this));
         if (control.kind == Kind::Animation) {
             const int timerId = kAnimationTimerBase + static_cast<int>(controls_.size());
             animations_[control.name] =
-                std::make_unique<Animation>(*controls_.back(), host, system, timerId);
+                std::make_unique<Animation>(*controls_.back(), *this, system, timerId);
         }
     }
 }
 
 Control& Form::operator[](std::string_view name) {
-    return const_cast<Control&>(std::as_const(*this)[name]);
+    const Control& found = std::as_const(*this)[name];
+    if (&found == &standIn_) {
+        Fail(base::Error("no control " + std::string(name) + " on " + std::string(design_.name)));
+    }
+    return const_cast<Control&>(found);
 }
 
 const Control& Form::operator[](std::string_view name) const {
@@ -104,11 +113,16 @@ const Control& Form::operator[](std::string_view name) const {
             return *control;
         }
     }
-    throw base::Error("no control " + std::string(name) + " on " + std::string(design_.name));
+    return standIn_;
 }
 
 Animation& Form::AnimationOf(std::string_view name) {
-    return *animations_.at(name);
+    const auto found = animations_.find(name);
+    if (found == animations_.end()) {
+        Fail(base::Error("no animation " + std::string(name) + " on " + std::string(design_.name)));
+        return standInAnimation_;
+    }
+    return *found->second;
 }
 
 const Animation* Form::AnimationOf(const Control& control) const {
@@ -321,6 +335,9 @@ bool Form::AccessKeyPressed(wchar_t letter) {
 // A focused button that is disabled or hidden hands the focus on to the next in tab order,
 // as a dialog would.
 void Form::Changed(const Control& control, Change change) {
+    if (&control == &standIn_) {
+        return;
+    }
     if (!control.HasOwnWindow()) {
         host_.Invalidate(control.Design().rect);
         host_.Announce(control, change);
@@ -356,6 +373,13 @@ void Form::Stop() {
 void Form::End() {
     Stop();
     host_.EndProgram();
+}
+
+void Form::Fail(base::Error error) {
+    if (!failure_) {
+        failure_ = std::move(error);
+    }
+    Stop();
 }
 
 void Form::CloseRequested() {

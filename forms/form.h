@@ -61,6 +61,8 @@ class Form {
 
     const FormDesign& Design() const { return design_; }
     FormHost& Host() { return host_; }
+    // A control by its design name. A name the design lacks fails the form, and a hidden
+    // stand-in takes what the handler goes on to do.
     Control& operator[](std::string_view name);
     const Control& operator[](std::string_view name) const;
     Animation& AnimationOf(std::string_view name);
@@ -101,6 +103,10 @@ class Form {
     // Stops, then ends the program.
     void End();
     bool Ended() const { return ended_; }
+    // What goes wrong in a handler: the form stops, and the first failure is kept for the
+    // window to tell in an error box before the program ends.
+    void Fail(base::Error error);
+    const base::Fault& Failure() const { return failure_; }
     // The user closes the window (close box, Alt+F4). It ends the program, but not in the
     // middle of a click: a start and its boxes run to their end first.
     void CloseRequested();
@@ -124,6 +130,9 @@ class Form {
     FormHost& host_;
     std::vector<std::unique_ptr<Control>> controls_;
     std::map<std::string_view, std::unique_ptr<Animation>> animations_;
+    Control standIn_;
+    Animation standInAnimation_;
+    base::Fault failure_;
     std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::string_view pressedOn_;
     bool inClick_ = false;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 namespace forms {
 
 // A file open for reading, front to back.
@@ -15,9 +17,9 @@ class FileReader {
     virtual ~FileReader() = default;
 
     virtual uint64_t Size() const = 0;
-    // Appends the next `count` bytes of the file to `bytes`, fewer only at its end; throws
-    // base::Error where the read fails.
-    virtual void ReadMore(std::vector<uint8_t>& bytes, size_t count) = 0;
+    // Appends the next `count` bytes of the file to `bytes`, fewer only at its end; where the
+    // read fails, what came before the failure, and why.
+    [[nodiscard]] virtual base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) = 0;
 };
 
 class FormSystem {
@@ -25,8 +27,8 @@ class FormSystem {
     virtual ~FormSystem() = default;
 
     virtual uint64_t NowMs() = 0;
-    // Opens a file named relative to the working directory; throws base::Error.
-    virtual std::unique_ptr<FileReader> OpenFile(const std::wstring& name) = 0;
+    // Opens a file named relative to the working directory.
+    virtual base::Result<std::unique_ptr<FileReader>> OpenFile(const std::wstring& name) = 0;
 };
 
 }  // namespace forms

@@ -96,13 +96,7 @@ bool AccessibleForm::Refresh() {
 
 template <typename Work>
 HRESULT AccessibleForm::Connected(Work&& work) noexcept {
-    try {
-        return Refresh() ? work() : RPC_E_DISCONNECTED;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    return Refresh() ? work() : RPC_E_DISCONNECTED;
 }
 
 template <typename Work>

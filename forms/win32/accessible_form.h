@@ -90,8 +90,7 @@ class AccessibleForm final : public IAccessible {
     // Reads the form afresh; false once disconnected.
     bool Refresh();
     // Runs `work` on the object itself (a null element) or the element `child` names, with
-    // the form read afresh; answers for a disconnected object and an invalid child, and
-    // turns anything thrown into an HRESULT.
+    // the form read afresh; answers for a disconnected object and an invalid child.
     template <typename Work>
     HRESULT ForChild(const VARIANT& child, Work&& work) noexcept;
     template <typename Work>

@@ -13,33 +13,33 @@ namespace {
 using base::win32::OwnedBitmap;
 using base::win32::SystemMessage;
 
-OwnedBitmap PixelsToBitmap(int width, int height, const std::vector<uint32_t>& pixels) {
+base::Result<OwnedBitmap> PixelsToBitmap(int width, int height,
+                                         const std::vector<uint32_t>& pixels) {
     const BITMAPINFO info = TopDownRgb32(width, height);
     void* bits = nullptr;
     OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap) {
-        throw base::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
+        return base::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
     }
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     return bitmap;
 }
 
-OwnedBitmap DecodePicture(HINSTANCE instance, int resource) {
+base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource) {
     const std::string what = "The picture " + std::to_string(resource) + " cannot be shown: ";
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resource), RT_RCDATA);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const auto* bytes =
         static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
     if (bytes == nullptr) {
-        throw base::Error(what + SystemMessage(GetLastError()) + ".");
+        return base::Error(what + SystemMessage(GetLastError()) + ".");
     }
-    clip::Picture picture;
-    try {
-        picture = clip::DecodeBitmapFile({bytes, SizeofResource(instance, found)});
-    } catch (const base::Error& error) {
-        throw base::Error(what + error.what() + ".");
+    const base::Result<clip::Picture> picture =
+        clip::DecodeBitmapFile({bytes, SizeofResource(instance, found)});
+    if (!picture) {
+        return base::Error(what + picture.error().what() + ".");
     }
-    return PixelsToBitmap(picture.width, picture.height, picture.pixels);
+    return PixelsToBitmap(picture->width, picture->height, picture->pixels);
 }
 
 }  // namespace
@@ -57,14 +57,19 @@ BITMAPINFO TopDownRgb32(int width, int height) {
 
 // Pictures are stored compressed, which keeps the program small on a slow drive; each is
 // decoded once, before the window first shows.
-void LoadPictures(HINSTANCE instance, const FormDesign& design,
-                  std::map<int, OwnedBitmap>& pictures) {
+base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,
+                         std::map<int, OwnedBitmap>& pictures) {
     for (const ControlDesign& control : design.controls) {
         if (control.kind == Kind::Image && control.picture != 0 &&
             !pictures.contains(control.picture)) {
-            pictures[control.picture] = DecodePicture(instance, control.picture);
+            base::Result<OwnedBitmap> bitmap = DecodePicture(instance, control.picture);
+            if (!bitmap) {
+                return bitmap.error();
+            }
+            pictures[control.picture] = std::move(*bitmap);
         }
     }
+    return std::nullopt;
 }
 
 }  // namespace forms::win32

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <map>
+
+#include "error.h"
 #include <vector>
 
 #include "design.h"
@@ -15,9 +17,9 @@ namespace forms::win32 {
 // Decoded pixels, 0x00RRGGBB with the top row first, as GDI takes them.
 BITMAPINFO TopDownRgb32(int width, int height);
 
-// Each picture the design shows, by resource id, into `pictures`. Throws base::Error naming
-// the picture that cannot be shown.
-void LoadPictures(HINSTANCE instance, const FormDesign& design,
-                  std::map<int, base::win32::OwnedBitmap>& pictures);
+// Each picture the design shows, by resource id, into `pictures`; where one cannot be shown,
+// why, naming it.
+[[nodiscard]] base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,
+                                       std::map<int, base::win32::OwnedBitmap>& pictures);
 
 }  // namespace forms::win32

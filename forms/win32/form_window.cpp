@@ -54,7 +54,8 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem&
                     CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                     nullptr, instance, this);
     if (window_ == nullptr) {
-        creationError_ = "The window cannot be created: " + SystemMessage(GetLastError()) + ".";
+        form_.Fail(
+            base::Error("The window cannot be created: " + SystemMessage(GetLastError()) + "."));
         return;
     }
     buttons_.Create(window_, instance, form_, painter_);
@@ -67,63 +68,37 @@ FormWindow::~FormWindow() {
 }
 
 int FormWindow::Run(const std::wstring& programTitle) {
-    Guarded([this] {
-        if (window_ == nullptr) {
-            throw base::Error(creationError_);
-        }
+    if (!form_.Failure()) {
         // Stored compressed, which keeps the program small on a slow drive; each picture is
         // decoded once, before the window first shows.
-        LoadPictures(instance_, form_.Design(), pictures_);
-        form_.Load();
-        if (!form_.Ended()) {
-            ShowWindow(window_, SW_SHOWNORMAL);
-            UpdateWindow(window_);
-            form_.FocusFirst();
+        if (base::Fault fault = LoadPictures(instance_, form_.Design(), pictures_)) {
+            form_.Fail(std::move(*fault));
+        } else {
+            form_.Load();
         }
-    });
+    }
+    if (!form_.Ended()) {
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+        form_.FocusFirst();
+    }
     MSG message;
-    while (!failed_ && !form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        bool taken = false;
-        Guarded([&] { taken = PreTranslate(message); });
-        if (!taken && !failed_) {
+    while (!form_.Ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!PreTranslate(message) && !form_.Failure()) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
-    if (!failed_) {
+    if (!form_.Failure()) {
         return 0;
     }
+    // The failed form has stopped, so nothing more runs behind the error box.
     if (window_ != nullptr) {
         ShowWindow(window_, SW_HIDE);
     }
-    MessageBoxW(nullptr, Widen(failure_).c_str(), programTitle.c_str(),
+    MessageBoxW(nullptr, Widen(form_.Failure()->what()).c_str(), programTitle.c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
     return 1;
-}
-
-template <typename Work>
-void FormWindow::Guarded(Work&& work) noexcept {
-    try {
-        work();
-    } catch (const std::exception& error) {
-        Fail(error.what());
-    } catch (...) {
-        Fail("An unexpected error occurred.");
-    }
-}
-
-// Stops the form at once, so nothing more runs behind the error box; the first error is
-// the one told.
-void FormWindow::Fail(const char* what) noexcept {
-    if (!failed_) {
-        failed_ = true;
-        try {
-            failure_ = what;
-        } catch (...) {
-            failure_.clear();  // no memory even for the text: the box says no more than that
-        }
-    }
-    form_.Stop();
 }
 
 // Tab, Enter and Esc and the access keys follow the form's rules rather than the dialog
@@ -155,16 +130,10 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     }
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // After an error the window only waits for the program to end.
-    if (self == nullptr || (self->failed_ && message != WM_NCDESTROY)) {
+    if (self == nullptr || (self->form_.Failure() && message != WM_NCDESTROY)) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    LRESULT result = 0;
-    bool handled = false;
-    self->Guarded([&] {
-        result = self->HandleMessage(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : DefWindowProcW(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -54,11 +54,6 @@ class FormWindow : public FormHost {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Runs `work`; what it throws stops the form and is kept for the error box, so that no
-    // exception unwinds through the system's frames.
-    template <typename Work>
-    void Guarded(Work&& work) noexcept;
-    void Fail(const char* what) noexcept;
 
     void OnMouseMove(LPARAM position);
     void OnMouseLeave();
@@ -71,9 +66,6 @@ class FormWindow : public FormHost {
     HINSTANCE instance_;
     Form form_;
     HWND window_ = nullptr;
-    std::string creationError_;
-    bool failed_ = false;         // an error while running: the program ends with it
-    std::string failure_;         // its text
     bool trackingLeave_ = false;  // TrackMouseEvent will tell when the pointer leaves
     FormButtons buttons_;
     std::map<int, OwnedBitmap> pictures_;

@@ -2,6 +2,8 @@
 // nowhere else.
 #include <gtest/gtest.h>
 
+#include "results.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -239,7 +241,7 @@ TEST(SidePicture, IsAn8BitBottomUpBitmapOfSevenColours) {
 namespace {
 
 std::vector<uint32_t> DecodedPixels(const std::vector<uint8_t>& file) {
-    return clip::DecodeBitmapFile(file).pixels;
+    return fake::Value(clip::DecodeBitmapFile(file)).pixels;
 }
 
 // The programs carry each picture RLE8-compressed, made by the build from the drawn file.
@@ -265,7 +267,7 @@ TEST(CompressedPictures, DamagedFilesAreRefused) {
     pixelsOutside[13] = 0x7F;
     cut.resize(50);  // ends inside the header
     for (const auto& damaged : {notBitmap, pixelsOutside, cut}) {
-        EXPECT_THROW(DecodedPixels(damaged), clip::ClipError);
+        EXPECT_FALSE(clip::DecodeBitmapFile(damaged));
     }
 }
 

@@ -1,6 +1,6 @@
 // The wizard's window design with handlers that only tell each press in a message box
 // titled "Sampler": the forms layer's push buttons, keys and rule under Wine, page by page
-// logic aside. Clicking Label2 throws, as a failing handler would.
+// logic aside. Clicking Label2 fails the form, as a failing handler would.
 #include <windows.h>
 
 #include "error.h"
@@ -21,8 +21,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     });
     form.On("BackButton", forms::Event::Click, [&] { tell(L"Back"); });
     form.On("CancelButton", forms::Event::Click, [&] { form.End(); });
-    // A handler that fails while the window runs: the program must tell it and end with 1,
-    // not unwind through the system's frames.
-    form.On("Label2", forms::Event::Click, [] { throw base::Error("A handler failed."); });
+    // A handler that fails while the window runs: the program must tell it, run nothing more
+    // and end with 1.
+    form.On("Label2", forms::Event::Click,
+            [&form] { form.Fail(base::Error("A handler failed.")); });
     return window.Run(L"Sampler");
 }

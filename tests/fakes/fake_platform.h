@@ -68,7 +68,7 @@ class FakeFileReader : public forms::FileReader {
         : file_(file), system_(system) {}
 
     uint64_t Size() const override { return file_.size(); }
-    void ReadMore(std::vector<uint8_t>& bytes, size_t count) override;
+    base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) override;
 
   private:
     const std::vector<uint8_t>& file_;
@@ -81,13 +81,14 @@ class FakeSystem : public launcher::System {
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
     uint64_t NowMs() override { return now; }
-    std::unique_ptr<forms::FileReader> OpenFile(const std::wstring& name) override {
+    base::Result<std::unique_ptr<forms::FileReader>> OpenFile(const std::wstring& name) override {
         log_.push_back("read " + Narrow(name));
         const auto found = files.find(name);
         if (found == files.end()) {
-            throw base::Error("the file cannot be opened: The system cannot find the file");
+            return base::Error("the file cannot be opened: The system cannot find the file");
         }
-        return std::make_unique<FakeFileReader>(found->second, *this);
+        return std::unique_ptr<forms::FileReader>(
+            std::make_unique<FakeFileReader>(found->second, *this));
     }
     std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
     bool ChangeDirectory(const std::wstring& directory) override {
@@ -123,7 +124,7 @@ class FakeSystem : public launcher::System {
     std::vector<std::string>& log_;
 };
 
-inline void FakeFileReader::ReadMore(std::vector<uint8_t>& bytes, size_t count) {
+inline base::Fault FakeFileReader::ReadMore(std::vector<uint8_t>& bytes, size_t count) {
     const size_t end = std::min(file_.size(), at_ + count);
     const size_t readable = std::max(at_, std::min(end, system_.readsFailFrom));
     system_.reads.emplace_back(at_, readable - at_);
@@ -131,8 +132,9 @@ inline void FakeFileReader::ReadMore(std::vector<uint8_t>& bytes, size_t count) 
                  file_.begin() + static_cast<std::ptrdiff_t>(readable));
     at_ = readable;
     if (readable < end) {
-        throw base::Error("the file cannot be read: The device is not ready");
+        return base::Error("the file cannot be read: The device is not ready");
     }
+    return std::nullopt;
 }
 
 }  // namespace fake

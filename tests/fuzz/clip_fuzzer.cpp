@@ -13,13 +13,10 @@
 namespace {
 
 void DecodeAsPicture(const uint8_t* data, size_t size) {
-    try {
-        const clip::Picture picture = clip::DecodeBitmapFile(std::span(data, size));
-        if (picture.pixels.size() !=
-            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
-            std::abort();
-        }
-    } catch (const clip::ClipError&) {
+    const base::Result<clip::Picture> picture = clip::DecodeBitmapFile(std::span(data, size));
+    if (picture && picture->pixels.size() !=
+                       static_cast<size_t>(picture->width) * static_cast<size_t>(picture->height)) {
+        std::abort();
     }
 }
 
@@ -28,26 +25,24 @@ void DecodeAsPicture(const uint8_t* data, size_t size) {
 void PlayAsStreamed(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> file(data, size);
     size_t needed = std::min<size_t>(size, 12);
-    try {
-        for (;;) {
-            if (clip::AviClip::ReadHeader(file.first(needed), size, needed)) {
-                break;
-            }
-            if (needed > size) {
-                std::abort();  // wants bytes past the end it was told of
-            }
+    for (;;) {
+        const auto header = clip::AviClip::ReadHeader(file.first(needed), size, needed);
+        if (!header) {
+            return;
         }
-    } catch (const clip::ClipError&) {
-        return;
+        if (*header) {
+            break;
+        }
+        if (needed > size) {
+            std::abort();  // wants bytes past the end it was told of
+        }
     }
-    try {
-        const clip::AviClip clip = clip::AviClip::ParsePlayable(file);
-        if (clip.FrameCount() > 0) {
-            clip::FrameDecoder decoder(clip);
-            decoder.AdvanceTo(clip.FrameCount() - 1);
-        }
-    } catch (const clip::ClipError&) {
+    const base::Result<clip::AviClip> clip = clip::AviClip::ParsePlayable(file);
+    if (!clip) {
         std::abort();  // the headers were sound: damage after them never refuses
+    }
+    if (clip->FrameCount() > 0 && clip::FrameDecoder(*clip).AdvanceTo(clip->FrameCount() - 1)) {
+        std::abort();
     }
 }
 
@@ -56,19 +51,13 @@ void PlayAsStreamed(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DecodeAsPicture(data, size);
     PlayAsStreamed(data, size);
-    std::optional<clip::AviClip> clip;
-    try {
-        clip.emplace(clip::AviClip::Parse(std::span(data, size)));
-        clip::FrameDecoder::CheckAllFrames(*clip);
-    } catch (const clip::ClipError&) {
+    const base::Result<clip::AviClip> clip = clip::AviClip::Parse(std::span(data, size));
+    if (!clip || clip::FrameDecoder::CheckAllFrames(*clip)) {
         return 0;
     }
-    // A clip that passed the check must decode without a refusal.
-    try {
-        clip::FrameDecoder decoder(*clip);
-        decoder.AdvanceTo(clip->FrameCount() - 1);
-        decoder.AdvanceTo(0);
-    } catch (const clip::ClipError&) {
+    // A clip that passed the check must decode without a refusal, forwards and back.
+    clip::FrameDecoder decoder(*clip);
+    if (decoder.AdvanceTo(clip->FrameCount() - 1) || decoder.AdvanceTo(0)) {
         std::abort();
     }
     return 0;

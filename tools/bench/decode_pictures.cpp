@@ -53,11 +53,16 @@ int wmain(int argc, wchar_t** argv) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         for (const Picture& picture : pictures) {
-            const clip::Picture decoded = clip::DecodeBitmapFile({picture.bytes, picture.size});
+            const base::Result<clip::Picture> decoded =
+                clip::DecodeBitmapFile({picture.bytes, picture.size});
+            if (!decoded) {
+                std::fprintf(stderr, "%s\n", decoded.error().what());
+                return 1;
+            }
             if (run == 0) {
                 std::printf("picture %d x %d: %lu bytes compressed, %d uncompressed\n",
-                            decoded.width, decoded.height, picture.size,
-                            decoded.width * decoded.height * 3);
+                            decoded->width, decoded->height, picture.size,
+                            decoded->width * decoded->height * 3);
             }
         }
         QueryPerformanceCounter(&end);
