@@ -52,7 +52,7 @@ std::vector<AccessibleElement> AccessibleElements(const Form& form) {
                 break;
         }
     }
-    std::stable_sort(elements.begin(), elements.end(), [](const auto& a, const auto& b) {
+    StableSort(elements, [](const auto& a, const auto& b) {
         const Rect& ra = a.control->Design().rect;
         const Rect& rb = b.control->Design().rect;
         return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;

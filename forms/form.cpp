@@ -117,17 +117,17 @@ const Control& Form::operator[](std::string_view name) const {
 }
 
 Animation& Form::AnimationOf(std::string_view name) {
-    const auto found = animations_.find(name);
-    if (found == animations_.end()) {
+    std::unique_ptr<Animation>* found = animations_.Find(name);
+    if (found == nullptr) {
         Fail(base::Error("no animation " + std::string(name) + " on " + std::string(design_.name)));
         return standInAnimation_;
     }
-    return *found->second;
+    return **found;
 }
 
 const Animation* Form::AnimationOf(const Control& control) const {
-    const auto found = animations_.find(control.Name());
-    return found == animations_.end() ? nullptr : found->second.get();
+    const std::unique_ptr<Animation>* found = animations_.Find(control.Name());
+    return found == nullptr ? nullptr : found->get();
 }
 
 void Form::On(std::string_view target, Event event, std::function<void()> handler) {
@@ -135,17 +135,19 @@ void Form::On(std::string_view target, Event event, std::function<void()> handle
 }
 
 bool Form::Handles(std::string_view target, Event event) const {
-    return handlers_.contains({std::string(target), event});
+    return handlers_.Contains({std::string(target), event});
 }
 
 void Form::Fire(std::string_view target, Event event) {
     if (ended_) {
         return;  // after the end no event reaches a handler
     }
-    const auto found = handlers_.find({std::string(target), event});
-    if (found == handlers_.end()) {
+    const std::function<void()>* found = handlers_.Find({std::string(target), event});
+    if (found == nullptr) {
         return;
     }
+    // A copy: a handler that adds handlers may move the ones held.
+    const std::function<void()> handler = *found;
     // Each click is handled to its end before the next: a second click that a message box
     // or a program start lets through meanwhile is dropped, so a double click starts once.
     if (event == Event::Click) {
@@ -153,13 +155,13 @@ void Form::Fire(std::string_view target, Event event) {
             return;
         }
         inClick_ = true;
-        found->second();
+        handler();
         inClick_ = false;
         if (closeRequested_ && !ended_) {
             End();
         }
     } else {
-        found->second();
+        handler();
     }
 }
 
@@ -232,7 +234,7 @@ std::vector<Control*> Form::TabOrder() const {
             order.push_back(control.get());
         }
     }
-    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+    StableSort(order, [](const Control* a, const Control* b) {
         return a->Design().tabIndex < b->Design().tabIndex;
     });
     return order;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "design.h"
 #include "form_host.h"
 #include "form_system.h"
+#include "small_map.h"
 
 namespace forms {
 
@@ -129,11 +129,11 @@ class Form {
     const FormDesign& design_;
     FormHost& host_;
     std::vector<std::unique_ptr<Control>> controls_;
-    std::map<std::string_view, std::unique_ptr<Animation>> animations_;
+    SmallMap<std::string_view, std::unique_ptr<Animation>> animations_;
     Control standIn_;
     Animation standInAnimation_;
     base::Fault failure_;
-    std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
+    SmallMap<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::string_view pressedOn_;
     bool inClick_ = false;
     bool closeRequested_ = false;

@@ -24,20 +24,19 @@ void FormButtons::Create(HWND parent, HINSTANCE instance, const Form& form, Form
 }
 
 void FormButtons::Update(const Control& control) {
-    const auto found = buttons_.find(control.Name());
-    if (found == buttons_.end()) {
+    const HWND* found = buttons_.Find(control.Name());
+    if (found == nullptr) {
         return;
     }
-    HWND button = found->second;
+    HWND button = *found;
     EnableWindow(button, control.Enabled());
     ShowWindow(button, control.Visible() ? SW_SHOWNA : SW_HIDE);
     SetWindowTextW(button, control.Text().c_str());
 }
 
 void FormButtons::Focus(const Control& control) {
-    const auto found = buttons_.find(control.Name());
-    if (found != buttons_.end()) {
-        SetFocus(found->second);
+    if (const HWND* found = buttons_.Find(control.Name())) {
+        SetFocus(*found);
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string_view>
 
 #include "form.h"
@@ -27,7 +26,7 @@ class FormButtons {
     bool KeepFocus(HWND parent, bool activated);
 
   private:
-    std::map<std::string_view, HWND> buttons_;
+    SmallMap<std::string_view, HWND> buttons_;
     HWND lastFocus_ = nullptr;
 };
 

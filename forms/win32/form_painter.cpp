@@ -159,14 +159,13 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
 
 // A picture at its own size, decoded before the window showed; the client edge clips it.
 void FormPainter::PaintImage(HDC dc, const ControlDesign& design) {
-    const auto found = pictures_.find(design.picture);
+    const OwnedBitmap* picture = pictures_.Find(design.picture);
     BITMAP size{};
-    if (found == pictures_.end() || GetObjectW(found->second.get(), sizeof size, &size) == 0) {
+    if (picture == nullptr || GetObjectW(picture->get(), sizeof size, &size) == 0) {
         return;
     }
-    const OwnedBitmap& picture = found->second;
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
-    const Selection selected(source.get(), picture.get());
+    const Selection selected(source.get(), picture->get());
     BitBlt(dc, design.rect.left, design.rect.top, size.bmWidth, size.bmHeight, source.get(), 0, 0,
            SRCCOPY);
 }

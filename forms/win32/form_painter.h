@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 
 #include "form.h"
+#include "form_pictures.h"
 #include "handles.h"
 
 namespace forms::win32 {
@@ -18,8 +18,7 @@ RECT ToRect(const Rect& rect);
 class FormPainter {
   public:
     // The pictures are the design's, decoded; they must outlive the painter.
-    FormPainter(const Form& form, const std::map<int, base::win32::OwnedBitmap>& pictures)
-        : form_(form), pictures_(pictures) {}
+    FormPainter(const Form& form, const Pictures& pictures) : form_(form), pictures_(pictures) {}
 
     // Answers WM_PAINT: the whole client area, drawn off screen first, so nothing flickers.
     void PaintWindow(HWND window);
@@ -39,8 +38,8 @@ class FormPainter {
     HFONT FontOf(const FontDesign& font);
 
     const Form& form_;
-    const std::map<int, base::win32::OwnedBitmap>& pictures_;
-    std::map<const FontDesign*, base::win32::OwnedFont> fonts_;
+    const Pictures& pictures_;
+    SmallMap<const FontDesign*, base::win32::OwnedFont> fonts_;
 };
 
 }  // namespace forms::win32

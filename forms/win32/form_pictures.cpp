@@ -57,11 +57,10 @@ BITMAPINFO TopDownRgb32(int width, int height) {
 
 // Pictures are stored compressed, which keeps the program small on a slow drive; each is
 // decoded once, before the window first shows.
-base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,
-                         std::map<int, OwnedBitmap>& pictures) {
+base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design, Pictures& pictures) {
     for (const ControlDesign& control : design.controls) {
         if (control.kind == Kind::Image && control.picture != 0 &&
-            !pictures.contains(control.picture)) {
+            !pictures.Contains(control.picture)) {
             base::Result<OwnedBitmap> bitmap = DecodePicture(instance, control.picture);
             if (!bitmap) {
                 return bitmap.error();

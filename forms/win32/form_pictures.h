@@ -4,15 +4,17 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
-
-#include "error.h"
 #include <vector>
 
 #include "design.h"
+#include "error.h"
 #include "handles.h"
+#include "small_map.h"
 
 namespace forms::win32 {
+
+// Bitmaps by resource id.
+using Pictures = SmallMap<int, base::win32::OwnedBitmap>;
 
 // Decoded pixels, 0x00RRGGBB with the top row first, as GDI takes them.
 BITMAPINFO TopDownRgb32(int width, int height);
@@ -20,6 +22,6 @@ BITMAPINFO TopDownRgb32(int width, int height);
 // Each picture the design shows, by resource id, into `pictures`; where one cannot be shown,
 // why, naming it.
 [[nodiscard]] base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,
-                                       std::map<int, base::win32::OwnedBitmap>& pictures);
+                                       Pictures& pictures);
 
 }  // namespace forms::win32

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <memory>
 #include <string>
 
@@ -68,7 +67,7 @@ class FormWindow : public FormHost {
     HWND window_ = nullptr;
     bool trackingLeave_ = false;  // TrackMouseEvent will tell when the pointer leaves
     FormButtons buttons_;
-    std::map<int, OwnedBitmap> pictures_;
+    Pictures pictures_;
     FormPainter painter_{form_, pictures_};
     FormAccessibility accessibility_{form_};
 };
