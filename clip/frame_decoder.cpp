@@ -105,8 +105,10 @@ void FrameDecoder::DecodeUncompressed(std::span<const uint8_t> data) {
                     const uint32_t pixel =
                         format.bitCount == 16
                             ? static_cast<uint32_t>(in[2 * x] | in[2 * x + 1] << 8)
-                            : static_cast<uint32_t>(in[4 * x]) | in[4 * x + 1] << 8 |
-                                  in[4 * x + 2] << 16 | static_cast<uint32_t>(in[4 * x + 3]) << 24;
+                            : static_cast<uint32_t>(in[4 * x]) |
+                                  static_cast<uint32_t>(in[4 * x + 1]) << 8 |
+                                  static_cast<uint32_t>(in[4 * x + 2]) << 16 |
+                                  static_cast<uint32_t>(in[4 * x + 3]) << 24;
                     out[x] =
                         format.bitCount == 32 && format.compression == Compression::Rgb
                             ? pixel & 0xFFFFFF  // the fourth byte is unused
