@@ -64,6 +64,7 @@ base::Fault Animation::ReadHeader(const std::wstring& fileName) {
         }
         if (*read) {
             clipBytes_ = (*read)->fileBytes;
+            bytes_.reserve(clipBytes_);  // the frames join the headers without a copy
             return std::nullopt;
         }
     }
