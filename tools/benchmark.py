@@ -13,7 +13,6 @@ import argparse
 import ctypes
 import select
 import statistics
-import subprocess
 import sys
 import time
 from pathlib import Path
