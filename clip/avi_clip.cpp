@@ -106,8 +106,11 @@ class AviParser {
             return std::optional<ClipHeader>();
         }
         const size_t riffEnd = ReadRiffHeader(fileSize);
+        if (fault_) {
+            return *fault_;
+        }
         size_t pos = 12;
-        while (!fault_ && pos < riffEnd) {
+        while (pos < riffEnd) {
             if (riffEnd - pos < 8) {
                 return ClipError(CutShort("the RIFF file"));
             }
@@ -139,7 +142,7 @@ class AviParser {
             }
             pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
         }
-        return fault_ ? *fault_ : ClipError("no header list ('hdrl')");
+        return ClipError("no header list ('hdrl')");
     }
 
   private:

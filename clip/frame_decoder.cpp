@@ -49,8 +49,7 @@ size_t FrameDecoder::PlayableFrames(const AviClip& clip) {
     }
     FrameDecoder checker(clip, Mode::CheckOnly);
     for (size_t i = 0; i < clip.FrameCount(); ++i) {
-        const std::span<const uint8_t> data = clip.Frame(i);
-        if (!data.empty() && checker.DecodeRle8(data) != nullptr) {
+        if (checker.Decode(i) != nullptr) {
             return i;
         }
     }

@@ -26,7 +26,7 @@ AnimationError::AnimationError(const std::wstring& fileName, const std::string& 
     : base::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
 
 Animation::Animation(const Control& control, Form& form, FormSystem& system, int timerId)
-    : control_(control), form_(form), host_(form.Host()), system_(system), timerId_(timerId) {}
+    : control_(control), form_(form), system_(system), timerId_(timerId) {}
 
 void Animation::Open(const std::wstring& fileName) {
     player_.reset();
@@ -38,8 +38,8 @@ void Animation::Open(const std::wstring& fileName) {
         form_.Fail(AnimationError(fileName, fault->what()));
         return;
     }
-    host_.StartTimer(timerId_, 0);
-    host_.Invalidate(control_.Design().rect);
+    form_.Host().StartTimer(timerId_, 0);
+    form_.Host().Invalidate(control_.Design().rect);
 }
 
 base::Fault Animation::ReadHeader(const std::wstring& fileName) {
@@ -83,12 +83,12 @@ void Animation::TimerFired() {
         return;
     }
     if (!player_) {
-        host_.StopTimer(timerId_);
+        form_.Host().StopTimer(timerId_);
         return;
     }
     const uint64_t elapsed = system_.NowMs() - startMs_;
     if (player_->ShowFrameDueAt(elapsed)) {
-        host_.Invalidate(control_.Design().rect);
+        form_.Host().Invalidate(control_.Design().rect);
     }
     ScheduleNextFrame(elapsed);
 }
@@ -106,14 +106,14 @@ void Animation::ReadFrames() {
         }
     }
     file_.reset();
-    host_.StopTimer(timerId_);
+    form_.Host().StopTimer(timerId_);
     base::Result<clip::AviClip> playable = clip::AviClip::ParsePlayable(bytes_);
     if (!playable || playable->FrameCount() == 0) {
         return;  // the square stays as it is
     }
     clip_.emplace(std::move(*playable));
     player_.emplace(*clip_);
-    host_.Invalidate(control_.Design().rect);
+    form_.Host().Invalidate(control_.Design().rect);
     if (playWanted_) {
         Start();
     }
@@ -128,9 +128,10 @@ void Animation::Start() {
 void Animation::ScheduleNextFrame(uint64_t elapsedMs) {
     const std::optional<uint64_t> wait = player_->MsUntilNextFrame(elapsedMs);
     if (wait) {
-        host_.StartTimer(timerId_, static_cast<unsigned>(std::min<uint64_t>(*wait, 0x7FFFFFFF)));
+        form_.Host().StartTimer(timerId_,
+                                static_cast<unsigned>(std::min<uint64_t>(*wait, 0x7FFFFFFF)));
     } else {
-        host_.StopTimer(timerId_);
+        form_.Host().StopTimer(timerId_);
     }
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "clip_player.h"
-#include "form_host.h"
 #include "form_system.h"
 
 namespace forms {
@@ -46,8 +45,7 @@ class Animation {
     void ScheduleNextFrame(uint64_t elapsedMs);
 
     const Control& control_;
-    Form& form_;
-    FormHost& host_;
+    Form& form_;  // its window, and where a refused clip goes
     FormSystem& system_;
     int timerId_;
     // Open while the frames are read: the whole clip comes into memory, so a disc taken out

@@ -4,6 +4,7 @@ Measures, for Setup.exe and for the empty window program on the same disc, the t
 `start /d D:\\ D:\\<program>` to the program's window, and what the drive delivered before
 it; for Setup also the hand-off, from the click on "Continue" to the wizard's window."""
 
+import contextlib
 import json
 import os
 import shutil
@@ -124,35 +125,41 @@ def start_from_d(wine, program):
                       args=["/wait", "/d", "D:\\", f"D:\\{program}"])
 
 
-def run_program(wine, watcher, drive, program, window_class, settle):
+@contextlib.contextmanager
+def fresh_drive(drive, program, settle):
+    """A run of `program` on a drive mounted for it alone, let go after, and a quiet spell."""
     drive.mount(program)
     try:
-        watcher.forget()
-        started = time.monotonic()
-        process = start_from_d(wine, program)
-        mapped = watcher.next_map(program.lower(), 60)
-        delivered = Delivery.between(drive.log, started, mapped)
-        poll(f"{program}'s window to close", lambda: wine.close(window_class), 30)
-        process.wait(30)
+        yield
     finally:
         drive.unmount()
     time.sleep(settle)
-    return DriveRun(mapped - started, delivered)
+
+
+def start_to_window(wine, watcher, drive, program):
+    """Starts `program` from D:; its process, and its run to its window."""
+    watcher.forget()
+    started = time.monotonic()
+    process = start_from_d(wine, program)
+    mapped = watcher.next_map(program.lower(), 60)
+    return process, mapped, DriveRun(mapped - started, Delivery.between(drive.log, started, mapped))
+
+
+def run_program(wine, watcher, drive, program, window_class, settle):
+    with fresh_drive(drive, program, settle):
+        process, _, to_window = start_to_window(wine, watcher, drive, program)
+        poll(f"{program}'s window to close", lambda: wine.close(window_class), 30)
+        process.wait(30)
+    return to_window
 
 
 def run_setup(wine, watcher, display, drive, settle):
     """Setup to its window, then the click on "Continue" to Tourlet's window."""
-    drive.mount("Setup.exe")
-    try:
-        watcher.forget()
-        started = time.monotonic()
-        process = start_from_d(wine, "Setup.exe")
-        mapped = watcher.next_map("setup.exe", 60)
+    with fresh_drive(drive, "Setup.exe", settle):
+        process, mapped, to_window = start_to_window(wine, watcher, drive, "Setup.exe")
         display.wait_for_picture('"Continue"', continue_shows, 20)
-        clip_read = max((read["ended"] for read in reads_of(drive.log)
-                         if read["path"] == "/Varnok.avi"), default=mapped)
-        to_window = DriveRun(mapped - started, Delivery.between(drive.log, started, mapped),
-                             clip_read - mapped)
+        to_window.clip_after = max((read["ended"] for read in reads_of(drive.log)
+                                    if read["path"] == "/Varnok.avi"), default=mapped) - mapped
         display.move(*on_screen(*ON_LABEL))
         watcher.forget()
         clicked = time.monotonic()
@@ -162,9 +169,6 @@ def run_setup(wine, watcher, display, drive, settle):
         poll("Tourlet's window to close", lambda: wine.close("VarnokForm"), 30)
         process.wait(30)
         poll("Tourlet to end", lambda: not programs_on(drive.mount_point), 30)
-    finally:
-        drive.unmount()
-    time.sleep(settle)
     return to_window, hand_off
 
 
