@@ -139,6 +139,9 @@ long ProcessAgeMs(DWORD process) {
 }
 
 BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
+    // Visibility first: a program places its window before showing it, so a window seen
+    // visible is then read where it shows, never where it was before it was placed.
+    const bool visible = IsWindowVisible(window) != FALSE;
     RECT outer{};
     RECT client{};
     GetWindowRect(window, &outer);
@@ -150,7 +153,7 @@ BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     reinterpret_cast<std::vector<std::string>*>(windows)->push_back(Object({
         Field("pid", Json(static_cast<long>(process))),
         Field("process_age_ms", Json(ProcessAgeMs(process))),
-        Field("visible", Json(IsWindowVisible(window) != FALSE)),
+        Field("visible", Json(visible)),
         Field("class", Json(ClassOf(window))),
         Field("title", Json(TextOf(window))),
         Field("outer",
