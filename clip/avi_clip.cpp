@@ -597,8 +597,7 @@ class AviParser {
     }
 
     void CheckDuration(const AviClip& clip) {
-        const FrameRate rate = clip.Rate();
-        if (uint64_t{clip.FrameCount()} * rate.scale > kMaxClipSeconds * rate.rate) {
+        if (FramesInADay(clip) < clip.FrameCount()) {
             Fail("the clip plays longer than a day");
         }
     }

@@ -112,15 +112,11 @@ def seconds_to_window(wine, watcher, exe, window_class, deadline=30):
 
 
 def report_local(setup_times, empty_times, arch):
-    setup_median = statistics.median(setup_times)
-    empty_median = statistics.median(empty_times)
     ratio = statistics.median(s / e for s, e in zip(setup_times, empty_times))
     print(f"Start to window under Wine from the local disk, {arch} programs, median (fastest "
           f"to slowest) of {len(setup_times)} runs:")
-    print(f"  Setup.exe     {setup_median * 1000:7.0f} ms "
-          f"({min(setup_times) * 1000:.0f} to {max(setup_times) * 1000:.0f})")
-    print(f"  empty window  {empty_median * 1000:7.0f} ms "
-          f"({min(empty_times) * 1000:.0f} to {max(empty_times) * 1000:.0f})")
+    for name, times in (("Setup.exe   ", setup_times), ("empty window", empty_times)):
+        print(f"  {name}  {drive_bench.spread([t * 1000 for t in times], ' ms', width=7)}")
     print(f"  ratio         {ratio:7.2f}   (the goal: {GOAL:.2f} or less)")
 
 

@@ -203,6 +203,12 @@ def measure(wine, watcher, xserver, cd, empty_program, work, runs, rate_kib, acc
     return setup, hand_off, empty
 
 
+def spread(values, unit="", digits=0, width=0):
+    """The median, then the fastest and slowest: "286 ms (271 to 303)"."""
+    return (f"{statistics.median(values):{width}.{digits}f}{unit} "
+            f"({min(values):.{digits}f} to {max(values):.{digits}f})")
+
+
 def report(setup, hand_off, empty, arch, rate_kib, access_ms):
     runs = len(setup)
     print(f"Start-up from a modelled CD drive, as D: ({rate_kib:g} KiB/s, {access_ms:g} ms an "
@@ -215,13 +221,11 @@ def report(setup, hand_off, empty, arch, rate_kib, access_ms):
         kib = statistics.median(run.delivered.bytes for run in measured) / 1024
         accesses = statistics.median(run.delivered.accesses for run in measured)
         print(f"  {name}")
-        print(f"    {statistics.median(times):7.0f} ms ({min(times):.0f} to {max(times):.0f}); "
+        print(f"    {spread(times, ' ms', width=7)}; "
               f"read before it: {kib:.0f} KiB, {accesses:g} "
               f"{'access' if accesses == 1 else 'accesses'}")
     clip_after = [run.clip_after * 1000 for run in setup]
     print(f"  the clip's last byte read, after Setup's window shows: "
-          f"{statistics.median(clip_after):.0f} ms ({min(clip_after):.0f} to "
-          f"{max(clip_after):.0f}); until then its square is white")
+          f"{spread(clip_after, ' ms')}; until then its square is white")
     ratios = [s.seconds / e.seconds for s, e in zip(setup, empty)]
-    print(f"  ratio Setup / empty window: {statistics.median(ratios):.2f} "
-          f"({min(ratios):.2f} to {max(ratios):.2f})")
+    print(f"  ratio Setup / empty window: {spread(ratios, digits=2)}")
