@@ -1,14 +1,22 @@
 // The wizard's window design with handlers that only tell each press in a message box
 // titled "Sampler": the forms layer's push buttons, keys and rule under Wine, page by page
 // logic aside. Clicking Label2 fails the form, as a failing handler would.
+//   form_sampler.exe           ends with its window
+//   form_sampler.exe outlive   pumps messages on after its window is destroyed, until its
+//                              thread is told to quit: what a client that held the window's
+//                              accessible object meets then is the object's own answer
 #include <windows.h>
+
+#include <string_view>
 
 #include "error.h"
 #include "form_window.h"
 #include "page1.h"
 #include "win32_system.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+namespace {
+
+int RunSampler(HINSTANCE instance) {
     launcher::Win32System system;
     forms::win32::FormWindow window(instance, tourlet::WizardDesign(), system);
     forms::Form& form = window.GetForm();
@@ -26,4 +34,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     form.On("Label2", forms::Event::Click,
             [&form] { form.Fail(base::Error("A handler failed.")); });
     return window.Run(L"Sampler");
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    const int code = RunSampler(instance);  // the window is destroyed on return
+    if (std::wstring_view(commandLine) == L"outlive") {
+        MSG message;
+        PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the form's own end
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageW(&message);
+        }
+    }
+    return code;
 }

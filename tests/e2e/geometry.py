@@ -64,6 +64,10 @@ class Wizard:
         left, top, right, bottom = PAGE_BOX
         return shot.region(*self.on_screen(left, top), *self.on_screen(right, bottom))
 
+    def focus(self):
+        """The text of the wizard's control that holds the keyboard focus."""
+        return self.wine.wait_for("Tourlet's window", 10, title=WIZARD_TITLE).focus
+
     def back_enabled(self):
         window = self.wine.wait_for("Tourlet's window", 10, title=WIZARD_TITLE)
         return window.enabled("< &Back")

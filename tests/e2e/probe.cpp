@@ -8,11 +8,14 @@
 //                                    id, name, role, state, default action and place, with
 //                                    the HRESULT of every value that could not be read
 //   probe press <class> <name>       does the default action of the child of that name
-//   probe contract <class> <file>    what the client area's object answers where the
-//                                    accessibility contract fixes it, then after a close
-//   probe events <class> <seconds> <output file>
-//                                    the client area's accessibility events for that long,
-//                                    one JSON object a line, the first {"ready": true}
+//   probe hold <class> <file>        holds the client area's object while the window goes:
+//                                    what it answers where the accessibility contract fixes
+//                                    it, then what every method answers once the window is
+//                                    gone; <file>.ready tells that it holds the object
+//   probe events <class> <output file>
+//                                    the client area's accessibility events until
+//                                    <output file>.stop exists, one JSON object a line, the
+//                                    first {"ready": true}
 #include <windows.h>
 
 #include <oleacc.h>
@@ -138,6 +141,11 @@ long ProcessAgeMs(DWORD process) {
     return static_cast<long>((ticks(now) - ticks(created)) / 10000);
 }
 
+// Whether `window` is `top` or lies inside it.
+bool Within(HWND window, HWND top) {
+    return window != nullptr && (window == top || IsChild(top, window));
+}
+
 BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     // Visibility first: a program places its window before showing it, so a window seen
     // visible is then read where it shows, never where it was before it was placed.
@@ -147,7 +155,12 @@ BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
     DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    // The thread's keyboard focus and mouse capture: what its input has done by now.
+    GUITHREADINFO input{};
+    input.cbSize = sizeof input;
+    const bool read = GetGUIThreadInfo(thread, &input) != FALSE;
+    const HWND focus = read && Within(input.hwndFocus, window) ? input.hwndFocus : nullptr;
     std::vector<std::string> children;
     EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
     reinterpret_cast<std::vector<std::string>*>(windows)->push_back(Object({
@@ -162,6 +175,8 @@ BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
         Field("style", Json(static_cast<long>(GetWindowLongW(window, GWL_STYLE)))),
         Field("ex_style", Json(static_cast<long>(GetWindowLongW(window, GWL_EXSTYLE)))),
         Field("children", Array(children)),
+        Field("focus", focus != nullptr ? Json(TextOf(focus)) : "null"),
+        Field("captured", Json(read && Within(input.hwndCapture, window))),
     }));
     return TRUE;
 }
@@ -406,7 +421,13 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
     WriteLine(Object(fields));
 }
 
-int WatchEvents(const std::wstring& className, int seconds, const std::wstring& path) {
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Until the test has seen what it waited for and writes `<file>.stop`, or two minutes: no
+// span of its own that a slow window could fall outside.
+int WatchEvents(const std::wstring& className, const std::wstring& path) {
     EventLog log{FindWindowW(className.c_str(), nullptr), _wfopen(path.c_str(), L"wb")};
     DWORD process = 0;
     GetWindowThreadProcessId(log.window, &process);
@@ -421,10 +442,9 @@ int WatchEvents(const std::wstring& className, int seconds, const std::wstring& 
         return 1;
     }
     WriteLine(Object({Field("ready", Json(true))}));
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
-                                  QS_ALLINPUT);
+    const ULONGLONG deadline = GetTickCount64() + 120000;
+    while (!Exists(path + L".stop") && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&message);
@@ -460,43 +480,116 @@ int Press(const std::wstring& className, const std::wstring& wanted) {
     return result;
 }
 
-// The answers Active Accessibility's contract fixes, from the client area's object: no child
-// id at all names the object itself, an id past the last child and a default action where
-// there is none are refused as documented, and once the window is closed every call is
-// refused as disconnected.
-int CheckContract(const std::wstring& className, const std::wstring& path) {
+// Every IAccessible method once, on the object itself (the first child where a child is
+// asked for), with what each answered; what a call gives back is released.
+std::vector<std::string> CallEveryMethod(IAccessible* object) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT first = self;
+    first.lVal = 1;
+    std::vector<std::string> answers;
+    const auto note = [&answers](const char* method, HRESULT result) {
+        answers.push_back(Field(method, Hresult(result)));
+    };
+    IDispatch* dispatch = nullptr;
+    note("get_accParent", object->get_accParent(&dispatch));
+    if (dispatch != nullptr) {
+        dispatch->Release();
+        dispatch = nullptr;
+    }
+    LONG number = 0;
+    note("get_accChildCount", object->get_accChildCount(&number));
+    note("get_accChild", object->get_accChild(first, &dispatch));
+    if (dispatch != nullptr) {
+        dispatch->Release();
+    }
+    using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+    const std::pair<const char*, TextGetter> texts[] = {
+        {"get_accName", &IAccessible::get_accName},
+        {"get_accValue", &IAccessible::get_accValue},
+        {"get_accDescription", &IAccessible::get_accDescription},
+        {"get_accHelp", &IAccessible::get_accHelp},
+        {"get_accKeyboardShortcut", &IAccessible::get_accKeyboardShortcut},
+        {"get_accDefaultAction", &IAccessible::get_accDefaultAction}};
+    for (const auto& [method, getter] : texts) {
+        BSTR text = nullptr;
+        note(method, (object->*getter)(self, &text));
+        SysFreeString(text);
+    }
+    BSTR file = nullptr;
+    note("get_accHelpTopic", object->get_accHelpTopic(&file, self, &number));
+    SysFreeString(file);
+    VARIANT out{};
+    note("get_accRole", object->get_accRole(self, &out));
+    VariantClear(&out);
+    note("get_accState", object->get_accState(self, &out));
+    VariantClear(&out);
+    note("get_accFocus", object->get_accFocus(&out));
+    VariantClear(&out);
+    note("get_accSelection", object->get_accSelection(&out));
+    VariantClear(&out);
+    note("accNavigate", object->accNavigate(NAVDIR_FIRSTCHILD, self, &out));
+    VariantClear(&out);
+    note("accHitTest", object->accHitTest(0, 0, &out));
+    VariantClear(&out);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    note("accLocation", object->accLocation(&left, &top, &width, &height, self));
+    note("accSelect", object->accSelect(SELFLAG_TAKEFOCUS, self));
+    note("accDoDefaultAction", object->accDoDefaultAction(first));
+    BSTR name = SysAllocString(L"renamed");
+    note("put_accName", object->put_accName(self, name));
+    note("put_accValue", object->put_accValue(self, name));
+    SysFreeString(name);
+    return answers;
+}
+
+// Holds the client area's accessible object as a screen reader that kept it would, while the
+// window goes, however it goes. While the window lives: the answers Active Accessibility's
+// contract fixes (no child id at all names the object itself; an id past the last child and
+// a default action where there is none are refused as documented). Writes `<file>.ready`
+// once it holds the object; once the window is gone, calls every method. Then it ends the
+// message loop of the window's thread, for a program that pumps on past its window.
+int Hold(const std::wstring& className, const std::wstring& path) {
     HWND window = FindWindowW(className.c_str(), nullptr);
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     IAccessible* client = ClientObjectOf(className);
     if (client == nullptr) {
         return 1;
     }
-    std::vector<std::string> fields;
+    std::vector<std::string> alive;
     VARIANT empty{};
     BSTR name = nullptr;
     HRESULT result = client->get_accName(empty, &name);
-    fields.push_back(
-        Field("empty_id_name", SUCCEEDED(result) ? Json(Take(name)) : Hresult(result)));
+    alive.push_back(Field("empty_id_name", SUCCEEDED(result) ? Json(Take(name)) : Hresult(result)));
     LONG count = 0;
     client->get_accChildCount(&count);
     VARIANT beyond{};
     beyond.vt = VT_I4;
     beyond.lVal = count + 1;
     VARIANT role{};
-    fields.push_back(Field("beyond_last_role", Hresult(client->get_accRole(beyond, &role))));
+    alive.push_back(Field("beyond_last_role", Hresult(client->get_accRole(beyond, &role))));
     VARIANT first{};
     first.vt = VT_I4;
     first.lVal = 1;
     BSTR action = nullptr;
     result = client->get_accDefaultAction(first, &action);
     SysFreeString(action);
-    fields.push_back(Field("first_child_action", Hresult(result)));
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    for (int waited = 0; IsWindow(window) && waited < 200; ++waited) {
+    alive.push_back(Field("first_child_action", Hresult(result)));
+    const bool ready = WriteFile(path + L".ready", "ready\n");
+    for (int waited = 0; ready && IsWindow(window) && waited < 2400; ++waited) {
         Sleep(50);
     }
-    fields.push_back(Field("closed_child_count", Hresult(client->get_accChildCount(&count))));
+    const bool gone = !IsWindow(window);
+    const std::vector<std::string> after =
+        gone ? CallEveryMethod(client) : std::vector<std::string>{};
     client->Release();
-    return WriteFile(path, Object(fields) + "\n") ? 0 : 2;
+    PostThreadMessageW(thread, WM_QUIT, 0, 0);
+    return gone && WriteFile(
+                       path,
+                       Object({Field("alive", Object(alive)), Field("gone", Object(after))}) + "\n")
+               ? 0
+               : 2;
 }
 
 int WithCom(int (*work)(const std::wstring&, const std::wstring&), const wchar_t* first,
@@ -523,17 +616,14 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"tree") {
         return WithCom(WriteTree, argv[2], argv[3]);
     }
-    if (argc == 4 && verb == L"contract") {
-        return WithCom(CheckContract, argv[2], argv[3]);
+    if (argc == 4 && verb == L"hold") {
+        return WithCom(Hold, argv[2], argv[3]);
     }
     if (argc == 4 && verb == L"press") {
         return WithCom(Press, argv[2], argv[3]);
     }
-    if (argc == 5 && verb == L"events") {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        const int result = WatchEvents(argv[2], _wtoi(argv[3]), argv[4]);
-        CoUninitialize();
-        return result;
+    if (argc == 4 && verb == L"events") {
+        return WithCom(WatchEvents, argv[2], argv[3]);
     }
     if (argc == 5 && verb == L"resize") {
         const auto size = MAKEWPARAM(_wtoi(argv[3]), _wtoi(argv[4]));
@@ -544,7 +634,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr,
                  "usage: probe list <file> | probe close <class> | probe ok <title> | "
                  "probe resize <class> <width> <height> | probe tree <class> <file> | "
-                 "probe press <class> <name> | probe contract <class> <file> | "
-                 "probe events <class> <seconds> <file>\n");
+                 "probe press <class> <name> | probe hold <class> <file> | "
+                 "probe events <class> <file>\n");
     return 2;
 }

@@ -5,6 +5,7 @@ One Wine prefix is made per run and copied for every test. Every Wine process ge
 keep them open. Waiting is always polling against a deadline.
 """
 
+import ctypes
 import json
 import os
 import select
@@ -138,7 +139,9 @@ def poll(what, check, seconds, interval=0.1):
 @dataclass
 class Window:
     """A top-level window as the probe lists it; `children` as the probe gives them (class,
-    text, enabled), `texts` their texts."""
+    text, enabled), `texts` their texts; `focus` the text of the window that holds its
+    thread's keyboard focus (None: none does), `captured` whether it or a child of it holds
+    the mouse capture."""
     pid: int
     visible: bool
     cls: str
@@ -154,6 +157,8 @@ class Window:
     children: list
     listed_age: float  # the process's age in seconds when listed; negative where unknown
     asked_at: float    # time.monotonic() before the listing was asked for
+    focus: str
+    captured: bool
 
     @staticmethod
     def of(listed, asked_at):
@@ -162,7 +167,8 @@ class Window:
         return Window(listed["pid"], listed["visible"], listed["class"], listed["title"], left,
                       top, right, bottom, width, height, listed["style"] & 0xFFFFFFFF,
                       listed["ex_style"] & 0xFFFFFFFF, listed["children"],
-                      listed["process_age_ms"] / 1000, asked_at)
+                      listed["process_age_ms"] / 1000, asked_at, listed["focus"],
+                      listed["captured"])
 
     def process_age(self):
         """An upper bound of how long the window's process has run by now; None where the
@@ -323,12 +329,25 @@ class Wine:
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
     def windows(self):
+        """Every top-level window, as one listing that succeeded: a probe that fails or leaves
+        no readable listing fails the test with its output, so an absence is never read
+        from a listing that did not happen."""
         listing = self.logs / "windows.json"
         listing.unlink(missing_ok=True)
         asked_at = time.monotonic()
-        if self.probe("list", self.windows_path(listing)) != 0 or not listing.exists():
-            return []
-        return [Window.of(window, asked_at) for window in json.loads(listing.read_text("utf-8"))]
+        log = self.logs / "probe.log"
+        seen = log.stat().st_size if log.exists() else 0
+        code = self.probe("list", self.windows_path(listing))
+        try:
+            windows = json.loads(listing.read_text("utf-8"))
+        except (OSError, ValueError) as error:
+            windows, code = None, code or str(error)
+        if code != 0 or not isinstance(windows, list):
+            with open(log, "rb") as out:
+                out.seek(seen)
+                said = out.read().decode("utf-8", "replace").strip()
+            raise AssertionError(f"the window listing failed ({code}): {said or 'no output'}")
+        return [Window.of(window, asked_at) for window in windows]
 
     def visible(self, cls=None, title=None):
         return [w for w in self.windows() if w.visible
@@ -354,31 +373,55 @@ class Wine:
         assert not unlisted, f"the children of the {cls} window could not be listed: {unlisted}"
         return elements
 
-    def accessibility_contract(self, cls):
-        """What the `cls` window's accessible object answers where the contract fixes it; the
-        window is closed on the way (see the probe)."""
-        answers = self.logs / "contract.json"
+    def hold_accessible(self, cls):
+        """Starts a probe that holds the `cls` window's accessible object, as a screen reader
+        may, while the test makes the window go; returns it once it holds the object."""
+        answers = self.logs / "held.json"
+        ready = self.logs / "held.json.ready"
         answers.unlink(missing_ok=True)
-        assert self.probe("contract", cls, self.windows_path(answers), seconds=120) == 0, \
-            f"no accessible object for the {cls} window"
+        ready.unlink(missing_ok=True)
+        holder = self.start(self.probe_exe, self.logs, "hold",
+                            args=["hold", cls, self.windows_path(answers)])
+        poll("the probe to hold the accessible object",
+             lambda: ready.exists() or holder.poll() is not None, 120)
+        assert holder.poll() is None, f"no accessible object for the {cls} window to hold"
+        return holder, answers
+
+    @staticmethod
+    def held_answers(held, seconds=150):
+        """What the held object answered: "alive", where the contract fixes the answers, and
+        "gone", each method's HRESULT once the window was gone."""
+        holder, answers = held
+        code = holder.wait(seconds)
+        assert code == 0 and answers.exists(), f"the probe holding the object ended with {code}"
         return json.loads(answers.read_text("utf-8"))
 
-    def watch_events(self, cls, seconds):
+    def watch_events(self, cls):
         """Starts noting the accessibility events of the `cls` window's client area; returns
-        the process and the file it writes, once the watch is in place."""
+        the watch once it is in place. It lasts until expect_event() has seen its event."""
         events = self.logs / "events.jsonl"
         events.unlink(missing_ok=True)
+        Path(str(events) + ".stop").unlink(missing_ok=True)
         watcher = self.start(self.probe_exe, self.logs, "events",
-                             args=["events", cls, str(seconds), self.windows_path(events)])
+                             args=["events", cls, self.windows_path(events)])
         poll("the event watch", lambda: events.exists() and events.read_text("utf-8"), 30)
         return watcher, events
 
     @staticmethod
-    def events_in(events):
-        """The events a watch wrote, after its first line "ready"."""
-        lines = events.read_text("utf-8").splitlines()
-        assert lines and json.loads(lines[0]) == {"ready": True}, lines[:1]
-        return [json.loads(line) for line in lines[1:]]
+    def expect_event(watch, wanted, seconds=30):
+        """Waits until the watch has noted `wanted`, then ends it."""
+        watcher, events = watch
+
+        def told():
+            lines = events.read_text("utf-8").splitlines()
+            assert lines and json.loads(lines[0]) == {"ready": True}, lines[:1]
+            return wanted in [json.loads(line) for line in lines[1:] if line.endswith("}")]
+
+        try:
+            poll(f"the event {wanted}", told, seconds)
+        finally:
+            Path(str(events) + ".stop").write_text("")
+            assert watcher.wait(30) == 0, "the event watch failed"
 
     def press_accessible(self, cls, name, seconds=120):
         """Does the default action of the accessible child named `name`."""
@@ -404,13 +447,47 @@ class Wine:
             process.log_file.close()
 
 
+class XImage(ctypes.Structure):
+    """Xlib's XImage, as far as a screenshot reads it; `destroy` is its own destroy_image."""
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p),
+                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
+                ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+                ("obdata", ctypes.c_void_p), ("create", ctypes.c_void_p),
+                ("destroy", ctypes.c_void_p)]
+
+
 class Display:
-    """Pointer and screen of the X server, through xdotool, xwd and ImageMagick."""
+    """Pointer and screen of the X server: xdotool for input, libX11 for screenshots (a few
+    milliseconds each, quick enough to see a clip's frames go by), ImageMagick to save them."""
+
+    Z_PIXMAP, ALL_PLANES = 2, 0xFFFFFFFF
 
     def __init__(self, display, shots):
         self.env = dict(os.environ, DISPLAY=display)
         self.shots = Path(shots)
         self.shots.mkdir(parents=True, exist_ok=True)
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                       ctypes.c_int, ctypes.c_uint, ctypes.c_uint,
+                                       ctypes.c_ulong, ctypes.c_int]
+        self.x11.XGetImage.restype = ctypes.POINTER(XImage)
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.connection = self.x11.XOpenDisplay(display.encode())
+        if not self.connection:
+            raise OSError(f"cannot open display {display}")
+        self.root = self.x11.XDefaultRootWindow(self.connection)
+
+    def close(self):
+        if self.connection:
+            self.x11.XCloseDisplay(self.connection)
+            self.connection = None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
@@ -424,14 +501,25 @@ class Display:
         self.xdotool("click", 1)
 
     def screenshot(self, name=None):
-        raw = subprocess.run("xwd -root -silent | convert xwd:- rgb:-", shell=True, env=self.env,
-                             stdin=subprocess.DEVNULL, capture_output=True, check=True,
-                             timeout=30).stdout
-        if len(raw) != SCREEN_WIDTH * SCREEN_HEIGHT * 3:
-            raise AssertionError(f"a screenshot of {len(raw)} bytes")
+        image = self.x11.XGetImage(self.connection, self.root, 0, 0, SCREEN_WIDTH,
+                                   SCREEN_HEIGHT, self.ALL_PLANES, self.Z_PIXMAP)
+        if not image:
+            raise AssertionError("the X server gave no screenshot")
+        try:
+            got = image.contents
+            # Xvfb at 24 bits: a 32-bit pixel a point, blue in its lowest byte.
+            layout = (got.bits_per_pixel, got.bytes_per_line, got.red_mask, got.byte_order)
+            assert layout == (32, SCREEN_WIDTH * 4, 0xFF0000, 0), layout
+            raw = ctypes.string_at(got.data, got.bytes_per_line * got.height)
+        finally:
+            destroy = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(XImage))(
+                image.contents.destroy)
+            destroy(image)
+        rgb = bytearray(SCREEN_WIDTH * SCREEN_HEIGHT * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
         if name:
-            self.save(raw, name)
-        return Screenshot(raw)
+            self.save(bytes(rgb), name)
+        return Screenshot(bytes(rgb))
 
     def wait_for_picture(self, what, check, seconds=10, name=None):
         """Takes screenshots until check(shot) is true and fails no assertion; returns that
@@ -609,6 +697,7 @@ class Lab:
 
     def close(self):
         self.wine.stop()
+        self.display.close()
 
 
 def quiet_run(args, log):

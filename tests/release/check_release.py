@@ -101,13 +101,19 @@ HARDENED = (DLL_FLAGS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
 @CHECKS
 def programs_run_from_swap_with_aslr_and_dep(options):
     """Started from a CD or a share, Windows runs a copy from the page file; and the usual
-    hardening: relocatable (ASLR), no code in data pages (DEP), no Terminal Server shims."""
+    hardening: relocatable (ASLR), no code in data pages (DEP), no Terminal Server shims. The
+    header checksum holds for the flags as set."""
     for name, path in each_program(options):
         program = PeFile(path)
         assert program.characteristics & RUN_FROM_SWAP == RUN_FROM_SWAP, \
             f"{name}: {program.characteristics:#x}"
         assert program.dll_characteristics & HARDENED == HARDENED, \
             f"{name}: {program.dll_characteristics:#x}"
+        # Made again after the flags were set; Windows checks it where a driver or a
+        # signature's verifier asks.
+        stored = program.image.OPTIONAL_HEADER.CheckSum
+        assert stored != 0 and program.image.verify_checksum(), \
+            f"{name}: header checksum {stored:#x}, computed {program.image.generate_checksum():#x}"
 
 
 @CHECKS
