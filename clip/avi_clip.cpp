@@ -530,12 +530,13 @@ class AviParser {
         if (fault_ || entries.empty()) {
             return frames;
         }
-        const size_t relativeBase = movie.DataBegin();
-        const size_t base =
+        // In 64 bits: a 32-bit size_t would wrap an offset near 4 GiB onto a frame.
+        const uint64_t relativeBase = movie.DataBegin();
+        const uint64_t base =
             ChunkAt(relativeBase + entries[0].second, entries[0].first, movie) ? relativeBase : 0;
         for (size_t i = 0; i < entries.size(); ++i) {
             const std::optional<Chunk> frame =
-                ChunkAt(base + uint64_t{entries[i].second}, entries[i].first, movie);
+                ChunkAt(base + entries[i].second, entries[i].first, movie);
             if (!frame) {
                 if (!lenient_) {
                     Fail("index entry " + std::to_string(i) +

@@ -36,6 +36,14 @@ void WorkInProgramFolder(System& system) {
     }
 }
 
+bool TakeFrontEnd(System& system) {
+    if (system.TakeFrontEndGuard()) {
+        return true;
+    }
+    system.ShowOtherFrontEnd();
+    return false;
+}
+
 std::wstring InstallRootFrom(const std::optional<std::wstring>& currentDirectory) {
     if (!currentDirectory) {
         return L"";

@@ -28,6 +28,14 @@ class System : public forms::FormSystem {
     virtual ScreenSize PrimaryScreen() = 0;
     // Starts a program as a separate process with a normal, focused window.
     virtual StartResult StartProgram(const std::wstring& path) = 0;
+
+    // The front end's guard, one in the user's session: false where another program of the
+    // front end holds it. Held until let go or until the program ends.
+    virtual bool TakeFrontEndGuard() = 0;
+    virtual void LetGoOfFrontEndGuard() = 0;
+    // Brings the window of the front end that holds the guard to the front; waits for it a
+    // moment at most, as it may not show yet.
+    virtual void ShowOtherFrontEnd() = 0;
 };
 
 inline constexpr const wchar_t* kFatalErrorTitle = L"Fatal Error";
@@ -35,6 +43,11 @@ inline constexpr const wchar_t* kFatalErrorText =
     L"Error 101 - Run  d:\\VARNOK\\Setup.exe  where  'd' is your CDROM drive";
 
 enum class Echo { Off, On };
+
+// One front end at a time: AutoPlay, a double click on the drive and a start by hand would
+// each open a splash, and each splash would lead to an installer. False where another one
+// runs: it is brought to the front instead, and this program ends without a window.
+bool TakeFrontEnd(System& system);
 
 // Started from another folder (the Run box, a prompt on C:, a shortcut starting elsewhere),
 // a program still finds the clip, the install root and the next program beside itself: its

@@ -14,8 +14,54 @@ using base::win32::OwnedFile;
 using base::win32::SystemLibrary;
 using base::win32::SystemMessage;
 
+namespace {
+
 // A splash clip is a few hundred kilobytes; a file this large is something else.
 constexpr uint64_t kLargestFile = 256u << 20;
+
+// In the session's namespace: the front end of another user's session is no concern here.
+constexpr wchar_t kFrontEndGuard[] = L"Local\\Pelmor.VARNOK.FrontEnd";
+// The guard holder's window carries it. Neither a caption nor a class name would do: another
+// program may have either, and a front end handing over still shows its window for a moment.
+constexpr wchar_t kFrontEndMark[] = L"Pelmor.VARNOK.FrontEnd";
+// How long a later start waits for the holder's window to show: a moment, never a hang.
+constexpr int kShowWaits = 40;
+constexpr DWORD kShowWaitMs = 50;
+
+BOOL CALLBACK FindMarked(HWND window, LPARAM found) {
+    if (GetPropW(window, kFrontEndMark) == nullptr) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window)) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// What the holder shows: its window, or the box in front of it; where its window is hidden
+// behind a failed start's boxes, those. Nothing here waits on the holder's thread.
+HWND ShownFrontEnd(HWND& marked) {
+    marked = nullptr;
+    EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&marked));
+    if (marked == nullptr) {
+        return nullptr;
+    }
+    if (IsWindowVisible(marked)) {
+        return GetLastActivePopup(marked);
+    }
+    HWND box = nullptr;
+    EnumThreadWindows(GetWindowThreadProcessId(marked, nullptr), FindVisible,
+                      reinterpret_cast<LPARAM>(&box));
+    return box;
+}
+
+}  // namespace
 
 // The wide API with a buffer of the size it asks for: any length, any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {
@@ -35,12 +81,66 @@ std::optional<std::wstring> Win32System::CurrentDirectory() {
     return std::nullopt;
 }
 
+void Win32System::SetOwner(HWND owner) {
+    owner_ = owner;
+    if (guard_ && owner != nullptr) {
+        SetPropW(owner, kFrontEndMark, reinterpret_cast<HANDLE>(1));
+    }
+}
+
+// A front end that runs as another user (Run as administrator) makes the name refuse access.
+bool Win32System::TakeFrontEndGuard() {
+    HANDLE guard = CreateMutexW(nullptr, FALSE, kFrontEndGuard);
+    const DWORD error = GetLastError();
+    if (guard == nullptr) {
+        return error != ERROR_ACCESS_DENIED;  // where the system has no guard to give, open
+    }
+    guard_.reset(guard);
+    if (error == ERROR_ALREADY_EXISTS) {
+        guard_.reset();
+        return false;
+    }
+    return true;
+}
+
+void Win32System::LetGoOfFrontEndGuard() {
+    if (owner_ != nullptr && IsWindow(owner_)) {
+        RemovePropW(owner_, kFrontEndMark);
+    }
+    guard_.reset();
+}
+
+// The program the user just started may set the foreground; the one that holds the guard,
+// started earlier, may no longer. So this one brings it forward, or lets it come forward
+// by itself once it shows.
+void Win32System::ShowOtherFrontEnd() {
+    HWND marked = nullptr;
+    HWND shown = ShownFrontEnd(marked);
+    for (int wait = 0; shown == nullptr && wait < kShowWaits; ++wait) {
+        Sleep(kShowWaitMs);
+        shown = ShownFrontEnd(marked);
+    }
+    DWORD process = ASFW_ANY;
+    if (marked != nullptr) {
+        GetWindowThreadProcessId(marked, &process);
+    }
+    AllowSetForegroundWindow(process);
+    if (shown != nullptr) {
+        if (IsIconic(shown)) {
+            ShowWindowAsync(shown, SW_RESTORE);
+        }
+        SetForegroundWindow(shown);
+    }
+}
+
 bool Win32System::ChangeDirectory(const std::wstring& directory) {
     return SetCurrentDirectoryW(directory.c_str()) != FALSE;
 }
 
-// The folder of the program's own file, with the backslash of a drive root kept: "D:" alone
-// would name that drive's working directory, not its root.
+// The folder of the program's own file in its long form, with the backslash of a drive root
+// kept: "D:" alone would name that drive's working directory, not its root. Started by a
+// short name (D:\LONGFO~1\Setup.exe), the file's name is short, and the install root and
+// the command box would be too.
 std::optional<std::wstring> Win32System::ProgramFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -54,6 +154,14 @@ std::optional<std::wstring> Win32System::ProgramFolder() {
             break;
         }
         path.resize(path.size() * 2);
+    }
+    if (const DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0); length != 0) {
+        std::wstring longPath(length, L'\0');
+        const DWORD written = GetLongPathNameW(path.c_str(), longPath.data(), length);
+        if (written != 0 && written < length) {
+            longPath.resize(written);
+            path = std::move(longPath);
+        }
     }
     const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "handles.h"
 #include "launcher.h"
 #include "system_library.h"
 
@@ -12,8 +13,9 @@ namespace launcher {
 
 class Win32System : public System {
   public:
-    // The window that owns what the starts show (prompts); given once it exists.
-    void SetOwner(HWND owner) { owner_ = owner; }
+    // The window that owns what the starts show (prompts), and that a later start of the
+    // front end brings to the front while this program holds the guard; given once it exists.
+    void SetOwner(HWND owner);
 
     uint64_t NowMs() override;
     base::Result<std::unique_ptr<forms::FileReader>> OpenFile(const std::wstring& name) override;
@@ -23,9 +25,13 @@ class Win32System : public System {
     std::optional<std::wstring> ProgramFolder() override;
     ScreenSize PrimaryScreen() override;
     StartResult StartProgram(const std::wstring& path) override;
+    bool TakeFrontEndGuard() override;
+    void LetGoOfFrontEndGuard() override;
+    void ShowOtherFrontEnd() override;
 
   private:
     HWND owner_ = nullptr;
+    base::win32::OwnedMutex guard_;
     // Loaded for the first start and kept: the shell may leave work, COM objects or windows
     // behind that the boxes after a failed start still run beside.
     std::unique_ptr<base::win32::SystemLibrary> ole32_;

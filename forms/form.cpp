@@ -102,7 +102,8 @@ Form::Form(const FormDesign& design, FormHost& host, FormSystem& system)
 Control& Form::operator[](std::string_view name) {
     const Control& found = std::as_const(*this)[name];
     if (&found == &standIn_) {
-        Fail(base::Error("no control " + std::string(name) + " on " + std::string(design_.name)));
+        Fail(base::Error("The program is damaged: its window " + std::string(design_.name) +
+                         " has no control " + std::string(name) + "."));
     }
     return const_cast<Control&>(found);
 }
@@ -119,7 +120,8 @@ const Control& Form::operator[](std::string_view name) const {
 Animation& Form::AnimationOf(std::string_view name) {
     std::unique_ptr<Animation>* found = animations_.Find(name);
     if (found == nullptr) {
-        Fail(base::Error("no animation " + std::string(name) + " on " + std::string(design_.name)));
+        Fail(base::Error("The program is damaged: its window " + std::string(design_.name) +
+                         " has no animation " + std::string(name) + "."));
         return standInAnimation_;
     }
     return **found;
@@ -205,7 +207,11 @@ void Form::ButtonReleased(int x, int y) {
     }
 }
 
+// KillTimer leaves a tick already taken from the queue, or one a message box's loop takes.
 void Form::TimerFired(int id) {
+    if (ended_) {
+        return;
+    }
     for (const auto& [name, animation] : animations_) {
         if (animation->TimerId() == id) {
             animation->TimerFired();

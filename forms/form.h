@@ -73,7 +73,7 @@ class Form {
     bool Handles(std::string_view target, Event event) const;
 
     // Events from the window system, in client pixels.
-    void Load();  // runs the load handler, then starts the enabled timers
+    void Load();  // starts the enabled timers, then runs the load handler: they count from it
     void MouseMoved(int x, int y);
     void ButtonPressed(int x, int y);
     void ButtonReleased(int x, int y);

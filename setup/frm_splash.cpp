@@ -108,6 +108,8 @@ void FrmSplash::Form_MouseMove() {
 }
 
 void FrmSplash::Label8_Click() {
+    // Tourlet takes the guard itself, and must find it free.
+    system_.LetGoOfFrontEndGuard();
     launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
                            launcher::kProgramTitle);
     form_.End();

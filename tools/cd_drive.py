@@ -3,9 +3,12 @@
 them: one head, a sustained transfer rate, and an access time for every read that does not
 start where the one before it ended. Positions are the files' own blocks in the image, so
 the image's layout counts as it would on the disc. Every read is written to a log, one JSON
-line each, with the moments (CLOCK_MONOTONIC) it began and ended.
+line each, with the moments (CLOCK_MONOTONIC) it began and ended. A file can be made to fail
+from an offset on, as a scratched disc or one taken out does: every read that reaches it
+fails with an input/output error.
 
     cd_drive.py IMAGE MOUNT_POINT --log FILE [--rate KIB_PER_S] [--access-ms MS]
+                [--fail PATH@OFFSET ...]
 
 Runs in the foreground until unmounted (fusermount -u MOUNT_POINT). Needs Debian's
 python3-fusepy and fuse, hence /usr/bin/python3.
@@ -42,7 +45,7 @@ def image_files(image):
 
 
 class OpticalDrive(Operations):
-    def __init__(self, image, rate_kib, access_ms, log):
+    def __init__(self, image, rate_kib, access_ms, log, failing=None):
         self.image = open(image, "rb")
         self.files = image_files(image)
         self.folders = {"/"}
@@ -55,6 +58,7 @@ class OpticalDrive(Operations):
         self.head = None  # the block after the last one read
         self.log = open(log, "a", buffering=1)
         self.mounted = time.time()
+        self.failing = failing or {}  # path: the offset its reads fail from
 
     def getattr(self, path, fh=None):
         common = {"st_uid": 0, "st_gid": 0, "st_mtime": self.mounted, "st_atime": self.mounted,
@@ -86,6 +90,11 @@ class OpticalDrive(Operations):
     def read(self, path, size, offset, fh):
         start, length = self.files[path]
         size = max(0, min(size, length - offset))
+        if path in self.failing and offset + size > self.failing[path]:
+            self.log.write(json.dumps({"path": path, "offset": offset, "size": 0, "seek": False,
+                                       "failed": True, "began": time.monotonic(),
+                                       "ended": time.monotonic()}) + "\n")
+            raise FuseOSError(errno.EIO)
         first = (start + offset) // BLOCK
         end = -(-(start + offset + size) // BLOCK)
         began = time.monotonic()
@@ -107,8 +116,12 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--rate", type=float, default=DEFAULT_RATE_KIB, help="KiB/s")
     parser.add_argument("--access-ms", type=float, default=DEFAULT_ACCESS_MS)
+    parser.add_argument("--fail", action="append", default=[], metavar="PATH@OFFSET",
+                        help="reads of the file PATH (as /Varnok.avi) fail from OFFSET on")
     options = parser.parse_args()
-    drive = OpticalDrive(options.image, options.rate, options.access_ms, options.log)
+    failing = {path: int(offset) for path, offset in
+               (spec.rsplit("@", 1) for spec in options.fail)}
+    drive = OpticalDrive(options.image, options.rate, options.access_ms, options.log, failing)
     # Within a run the page cache keeps what was read, as a CD file system caches.
     FUSE(drive, options.mount_point, foreground=True, nothreads=True, ro=True, kernel_cache=True)
     return 0

@@ -9,7 +9,6 @@ import json
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import time
 from dataclasses import dataclass
@@ -19,9 +18,8 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from geometry import ON_LABEL, continue_shows, on_screen  # noqa: E402
-from winelab import Display, poll, quiet_run  # noqa: E402
+from winelab import Display, Drive, poll, quiet_run  # noqa: E402
 
-DRIVE_SERVER = ROOT / "tools" / "cd_drive.py"
 DEFAULT_RATE_KIB = 1200  # 8x
 DEFAULT_ACCESS_MS = 100
 EMPTY_PROGRAM = "EmptyWin.exe"
@@ -50,52 +48,6 @@ class DriveRun:
     seconds: float
     delivered: Delivery
     clip_after: float = 0.0  # Setup: from its window to the clip's last byte read
-
-
-class Drive:
-    """One mount of the image at a time; each mount starts with nothing cached."""
-
-    def __init__(self, image, work, rate_kib, access_ms):
-        self.image = image
-        self.mount_point = work / "drive"
-        self.logs = work / "logs"
-        self.log = None
-        self.rate_kib = rate_kib
-        self.access_ms = access_ms
-        self.server = None
-        self.mount_point.mkdir(parents=True, exist_ok=True)
-
-    def mount(self, program):
-        """Mounts afresh; the reads go to a log named after the program, the last run's kept."""
-        self.log = self.logs / f"drive-{program}.jsonl"
-        self.log.unlink(missing_ok=True)
-        output = open(self.log.with_suffix(".log"), "ab")
-        self.server = subprocess.Popen(
-            ["/usr/bin/python3", str(DRIVE_SERVER), str(self.image), str(self.mount_point),
-             "--log", str(self.log), "--rate", str(self.rate_kib),
-             "--access-ms", str(self.access_ms)],
-            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
-        output.close()
-        poll("the drive's mount", lambda: os.path.ismount(self.mount_point)
-             or self.server.poll() is not None, 30, 0.02)
-        if self.server.poll() is not None:
-            raise RuntimeError(f"the drive model ended; see {self.log.with_suffix('.log')}")
-
-    def unmount(self):
-        """Once nothing holds a file of the disc open; the server then ends by itself."""
-        def unmounted():
-            return subprocess.run(["fusermount", "-u", str(self.mount_point)],
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL).returncode == 0
-        try:
-            poll("the drive to be let go", unmounted, 30)
-        finally:
-            try:
-                self.server.wait(30)
-            except subprocess.TimeoutExpired:
-                self.server.kill()
-                self.server.wait(10)
-            self.server = None
 
 
 def stage_disc(cd, empty_program, work):

@@ -55,6 +55,7 @@ using OwnedBrush = Owned<HBRUSH, DeleteGdiObject>;
 using OwnedPen = Owned<HPEN, DeleteGdiObject>;
 using OwnedMemoryDc = Owned<HDC, DeleteMemoryDc>;
 using OwnedFile = Owned<HANDLE, CloseKernelHandle>;
+using OwnedMutex = Owned<HANDLE, CloseKernelHandle>;
 
 // One reference to a COM object, released once.
 template <typename Interface>

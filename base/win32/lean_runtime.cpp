@@ -9,24 +9,51 @@
 
 namespace {
 
-// Allocates nothing: it also tells that memory ran out.
+constexpr const char* kOutOfMemory = "There is not enough memory to go on.";
+// What a misused container or function object tells: its own text is the runtime's, for a
+// programmer, and some of it a printf format.
+constexpr const char* kInternalFault = "The program met an internal fault and cannot go on.";
+
+DWORD WINAPI ShowBox(void* text) {
+    MessageBoxW(nullptr, static_cast<const wchar_t*>(text), nullptr,
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+    return 0;
+}
+
+// Our windows take no message any more, and go: a paint, a timer or a posted press handled
+// now would run on what just failed. Told apart by the module that made them, so the
+// system's windows of this thread keep working.
+BOOL CALLBACK Silence(HWND window, LPARAM module) {
+    if (GetWindowLongPtrW(window, GWLP_HINSTANCE) == module) {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+        ShowWindow(window, SW_HIDE);
+    }
+    return TRUE;
+}
+
+// Allocates nothing: it also tells that memory ran out. The box runs on a thread of its own
+// while this one waits and pumps nothing, so nothing of ours runs behind it, not even a
+// screen reader's call; where no thread can be made, it shows here, our windows silenced.
 [[noreturn]] void Fatal(const char* what) {
-    // A fault while telling one (a timer's handler running behind the box) ends at once.
-    static bool telling = false;
+    static bool telling = false;  // a fault while telling one ends at once
     if (!telling) {
         telling = true;
-        wchar_t text[256];
+        EnumThreadWindows(GetCurrentThreadId(), Silence,
+                          reinterpret_cast<LPARAM>(GetModuleHandleW(nullptr)));
+        wchar_t text[128];
         size_t length = 0;
         for (; what[length] != '\0' && length + 1 < sizeof text / sizeof text[0]; ++length) {
             text[length] = static_cast<unsigned char>(what[length]);
         }
         text[length] = L'\0';
-        MessageBoxW(nullptr, text, nullptr, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+        if (HANDLE box = CreateThread(nullptr, 0, ShowBox, text, 0, nullptr)) {
+            WaitForSingleObject(box, INFINITE);
+        } else {
+            ShowBox(text);
+        }
     }
     ExitProcess(1);
 }
-
-constexpr const char* kOutOfMemory = "There is not enough memory to go on.";
 
 }  // namespace
 
@@ -76,24 +103,24 @@ void __throw_bad_array_new_length() {
     Fatal(kOutOfMemory);
 }
 
-void __throw_length_error(const char* what) {
-    Fatal(what);
+void __throw_length_error(const char*) {
+    Fatal(kInternalFault);
 }
 
-void __throw_logic_error(const char* what) {
-    Fatal(what);
+void __throw_logic_error(const char*) {
+    Fatal(kInternalFault);
 }
 
-void __throw_out_of_range(const char* what) {
-    Fatal(what);
+void __throw_out_of_range(const char*) {
+    Fatal(kInternalFault);
 }
 
-void __throw_out_of_range_fmt(const char* format, ...) {
-    Fatal(format);
+void __throw_out_of_range_fmt(const char*, ...) {
+    Fatal(kInternalFault);
 }
 
 void __throw_bad_function_call() {
-    Fatal("bad_function_call");
+    Fatal(kInternalFault);
 }
 
 }  // namespace std

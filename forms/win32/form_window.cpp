@@ -129,8 +129,10 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    // After an error the window only waits for the program to end.
-    if (self == nullptr || (self->form_.Failure() && message != WM_NCDESTROY)) {
+    // After an error the window only waits for the program to end, and then lets go of what
+    // outlives it: a screen reader may hold its accessible object.
+    const bool ending = message == WM_DESTROY || message == WM_NCDESTROY;
+    if (self == nullptr || (self->form_.Failure() && !ending)) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
     return self->HandleMessage(message, wParam, lParam);

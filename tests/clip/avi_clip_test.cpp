@@ -171,6 +171,12 @@ TEST(AviClipRefusals, NamesWhatIsWrong) {
          "index entry 1 does not point at a frame"},
         {"index at the list type", [](Bytes& b) { Put32(b, Find(b, "idx1") + 32, 0); },
          "index entry 1 does not point at a frame"},
+        // Added to the movie's place in 32 bits, it would come round to the file's 8th byte.
+        {"index wrapping at 4 GiB",
+         [](Bytes& b) {
+             Put32(b, Find(b, "idx1") + 16, static_cast<uint32_t>(0x100000008 - Find(b, "movi")));
+         },
+         "index entry 0 does not point at a frame"},
         {"a chunk longer than its list", [](Bytes& b) { Put32(b, Find(b, "avih") + 4, 4000); },
          "'avih' in the header list runs past its end"},
     };

@@ -27,6 +27,14 @@ TEST(InstallRoot, KeepsLongAndNonAnsiDirectoriesWhole) {
     EXPECT_EQ(InstallRootFrom(letters), letters);
 }
 
+TEST(FrontEnd, OnlyTheFirstOpensAndAnyLaterOneShowsIt) {
+    Log log;
+    fake::FakeSystem system(log);
+    EXPECT_TRUE(launcher::TakeFrontEnd(system));
+    EXPECT_FALSE(launcher::TakeFrontEnd(system));
+    EXPECT_EQ(log, (Log{"guard taken", "guard held elsewhere", "other front end shown"}));
+}
+
 TEST(Centring, PlacesBothWindowsAsDesigned) {
     EXPECT_EQ(CentredPosition({1024, 768}, 640, 480).left, 192);
     EXPECT_EQ(CentredPosition({1024, 768}, 640, 480).top, 144);

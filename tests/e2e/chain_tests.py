@@ -1,12 +1,15 @@
 """The whole chain under Wine: Setup, Tourlet, then the installer, from a CD folder, from the
-CD image as drive D:, twenty times in a row, and never through a DLL planted beside it."""
+CD image as drive D: (a failing one too), twenty times in a row, one front end at a time, and
+never through a DLL planted beside it."""
 
 import shutil
 import subprocess
+from pathlib import Path
 
-from geometry import NEXT_BUTTON, ON_LABEL, STAND_IN_TITLE, Wizard, on_screen
+from geometry import CANCEL_BUTTON, NEXT_BUTTON, ON_LABEL, STAND_IN_TITLE, Wizard, on_screen
 from runner import Registry
-from splash_tests import expect_splash_tree, splash, wait_for_continue
+from splash_tests import (expect_fatal_error_and_end, expect_splash_tree, frame_chunks, splash,
+                          wait_for_continue, watch_clip)
 from winelab import Wine, poll
 from wizard_tests import PAGE_COUNT, expect_wizard_look, look_of
 
@@ -137,6 +140,71 @@ def programs_started_from_another_folder_work_in_their_own(lab):
     assert lab.wine.press_ok(STAND_IN_TITLE)
     assert tourlet.wait(20) == 0
     walk_chain(lab, cd, Wine.windows_path(cd), "setup", cwd=elsewhere)
+    # Started by its short name, Setup works in its folder's long name, and says it so.
+    folder = lab.stage(folder_name="A long folder for short names")
+    short = lab.wine.short_path(Wine.windows_path(folder))
+    assert "~" in short, short
+    setup = lab.wine.start(short + r"\Setup.exe", elsewhere, "setup-short")
+    wait_for_continue(lab)
+    lab.display.click(*on_screen(*ON_LABEL))
+    expect_fatal_error_and_end(lab, setup, folder)
+
+
+@TESTS
+def a_second_front_end_opens_nothing_and_brings_the_shown_one_forward(lab):
+    """Setup or Tourlet started again while the splash or the wizard shows, after another
+    program took the foreground: it ends with 0 at once, and the shown window is in front.
+    And where the guard is held but no window comes, the new start does not wait long."""
+    cd = lab.stage_cd()
+    let_go = lab.folder / "let-go"
+    holder = lab.wine.start(lab.wine.probe_exe, lab.folder, "guard",
+                            args=["guard", Wine.windows_path(let_go)])
+    poll("the probe to hold the guard", lambda: Path(f"{let_go}.held").exists(), 30)
+    assert lab.wine.start(cd / "Setup.exe", cd, "setup-held").wait(20) == 0
+    let_go.write_text("")
+    assert holder.wait(20) == 0
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    for shown in ("splash", "wizard"):
+        if shown == "wizard":
+            click_continue(lab, setup)
+            Wizard(lab.wine, lab.display)
+        lab.wine.start(cd / "VARNOK" / "Setup.exe", cd, f"other-{shown}")
+        lab.wine.wait_for("another program's window", title=STAND_IN_TITLE)
+        for program in ("Setup.exe", "Tourlet.exe"):
+            again = lab.wine.start(cd / program, cd, f"again-{shown}-{program}")
+            assert again.wait(20) == 0, program
+            poll(f"the {shown} in front", lambda: [
+                window for window in lab.wine.visible(cls="VarnokForm") if window.foreground], 10)
+            assert len(lab.wine.visible(cls="VarnokForm")) == 1, f"{program} opened a window"
+        assert lab.wine.press_ok(STAND_IN_TITLE)
+    lab.display.click(*Wizard(lab.wine, lab.display).on_screen(*CANCEL_BUTTON))
+    poll("every program to end", lambda: not lab.programs_running(), 20)
+
+
+@TESTS
+def a_failing_drive_stops_the_clip_or_the_start_and_nothing_more(lab):
+    """Reads of the clip failing from 64 KiB on: the clip keeps its last whole frame, no box
+    shows, and the hand-off works. Every read of Tourlet.exe failing: "Fatal Error" and the
+    command box, and no wizard."""
+    clip = (lab.options.build / "host" / "Varnok.avi").read_bytes()
+    ends = [at + 8 + int.from_bytes(clip[at + 4:at + 8], "little") for at in frame_chunks(clip)]
+    whole = sum(1 for end in ends if end <= 64 * 1024)
+    lab.cd_in_drive_d(failing=["/Varnok.avi@65536"])
+    setup = lab.wine.start("D:\\Setup.exe", lab.folder, "setup-clip")
+    watch_clip(lab, whole - 1, at_least=1)
+    wait_for_continue(lab)
+    assert not lab.wine.visible(cls="#32770"), "a box shows"
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    lab.display.click(*Wizard(lab.wine, lab.display).on_screen(*CANCEL_BUTTON))
+    poll("Tourlet to end", lambda: not lab.programs_running(), 20)
+
+    lab.cd_in_drive_d(failing=["/Tourlet.exe@0"])
+    setup = lab.wine.start("D:\\Setup.exe", lab.folder, "setup-tourlet")
+    wait_for_continue(lab)
+    lab.display.click(*on_screen(*ON_LABEL))
+    expect_fatal_error_and_end(lab, setup, None, root="D:")
+    assert not lab.programs_running(), "Tourlet runs"
 
 
 @TESTS

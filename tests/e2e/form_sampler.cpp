@@ -1,6 +1,7 @@
 // The wizard's window design with handlers that only tell each press in a message box
 // titled "Sampler": the forms layer's push buttons, keys and rule under Wine, page by page
-// logic aside. Clicking Label2 fails the form, as a failing handler would.
+// logic aside. Clicking Label2 fails the form, as a failing handler would; clicking Image1
+// misuses a container, with a press of Next posted just before, which must never run.
 //   form_sampler.exe           ends with its window
 //   form_sampler.exe outlive   pumps messages on after its window is destroyed, until its
 //                              thread is told to quit: what a client that held the window's
@@ -8,6 +9,7 @@
 #include <windows.h>
 
 #include <string_view>
+#include <vector>
 
 #include "error.h"
 #include "form_window.h"
@@ -33,6 +35,12 @@ int RunSampler(HINSTANCE instance) {
     // and end with 1.
     form.On("Label2", forms::Event::Click,
             [&form] { form.Fail(base::Error("A handler failed.")); });
+    form.On("Image1", forms::Event::Click, [&window] {
+        constexpr WPARAM kNextButton = 3;  // its place in the design
+        PostMessageW(window.Handle(), forms::win32::AccessibleForm::kPressMessage, kNextButton, 0);
+        volatile size_t past = 0;
+        std::vector<int>().at(past);
+    });
     return window.Run(L"Sampler");
 }
 

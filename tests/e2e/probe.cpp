@@ -12,6 +12,9 @@
 //                                    what it answers where the accessibility contract fixes
 //                                    it, then what every method answers once the window is
 //                                    gone; <file>.ready tells that it holds the object
+//   probe short <path> <output file> the short form of the path
+//   probe guard <file>               holds the front end's guard until <file> exists;
+//                                    <file>.held tells that it holds it
 //   probe events <class> <output file>
 //                                    the client area's accessibility events until
 //                                    <output file>.stop exists, one JSON object a line, the
@@ -177,6 +180,7 @@ BOOL CALLBACK AddWindow(HWND window, LPARAM windows) {
         Field("children", Array(children)),
         Field("focus", focus != nullptr ? Json(TextOf(focus)) : "null"),
         Field("captured", Json(read && Within(input.hwndCapture, window))),
+        Field("foreground", Json(GetForegroundWindow() == window)),
     }));
     return TRUE;
 }
@@ -592,6 +596,33 @@ int Hold(const std::wstring& className, const std::wstring& path) {
                : 2;
 }
 
+// The short form of a path, as a program started by it sees it.
+int WriteShortPath(const std::wstring& path, const std::wstring& output) {
+    std::wstring shortPath(static_cast<size_t>(GetShortPathNameW(path.c_str(), nullptr, 0)), L'\0');
+    const DWORD length =
+        GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    if (length == 0 || length >= shortPath.size()) {
+        return 1;
+    }
+    shortPath.resize(length);
+    return WriteFile(output, Json(shortPath) + "\n") ? 0 : 2;
+}
+
+// Holds the front end's guard, as a front end would that hangs before its window shows:
+// writes <file>.held once it holds it, and lets go once <file> exists.
+int HoldGuard(const std::wstring& path) {
+    HANDLE guard = CreateMutexW(nullptr, FALSE, L"Local\\Pelmor.VARNOK.FrontEnd");
+    if (guard == nullptr || GetLastError() == ERROR_ALREADY_EXISTS ||
+        !WriteFile(path + L".held", "held\n")) {
+        return 1;
+    }
+    for (int waited = 0; !Exists(path) && waited < 2400; ++waited) {
+        Sleep(50);
+    }
+    CloseHandle(guard);
+    return 0;
+}
+
 int WithCom(int (*work)(const std::wstring&, const std::wstring&), const wchar_t* first,
             const wchar_t* second) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -622,6 +653,12 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"press") {
         return WithCom(Press, argv[2], argv[3]);
     }
+    if (argc == 3 && verb == L"guard") {
+        return HoldGuard(argv[2]);
+    }
+    if (argc == 4 && verb == L"short") {
+        return WriteShortPath(argv[2], argv[3]);
+    }
     if (argc == 4 && verb == L"events") {
         return WithCom(WatchEvents, argv[2], argv[3]);
     }
@@ -635,6 +672,6 @@ int wmain(int argc, wchar_t** argv) {
                  "usage: probe list <file> | probe close <class> | probe ok <title> | "
                  "probe resize <class> <width> <height> | probe tree <class> <file> | "
                  "probe press <class> <name> | probe hold <class> <file> | "
-                 "probe events <class> <file>\n");
+                 "probe events <class> <file> | probe short <path> <file> | probe guard <file>\n");
     return 2;
 }

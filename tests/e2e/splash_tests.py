@@ -94,13 +94,14 @@ def notice_follows(lab, seconds=5):
         return False
 
 
-def expect_fatal_error_and_end(lab, setup, cd):
-    """The notice, then the box with the command that failed, then Setup ends with 0."""
+def expect_fatal_error_and_end(lab, setup, cd, root=None):
+    """The notice, then the box with the command that failed, then Setup ends with 0. The
+    command starts with `root`, by default the folder `cd`."""
     notice = lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
     assert FATAL_TEXT in notice.texts, notice.texts
     assert lab.wine.press_ok("Fatal Error")
     command = lab.wine.wait_for("the command box", title=TITLE, cls="#32770")
-    assert Wine.windows_path(cd) + r"\Tourlet.exe" in command.texts, command.texts
+    assert (root or Wine.windows_path(cd)) + r"\Tourlet.exe" in command.texts, command.texts
     assert lab.wine.press_ok(TITLE)
     assert setup.wait(20) == 0
 

@@ -11,9 +11,13 @@ import os
 import select
 import shutil
 import subprocess
+import sys
 import time
 from dataclasses import dataclass
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from runner import Skipped  # noqa: E402
 
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 
@@ -141,7 +145,7 @@ class Window:
     """A top-level window as the probe lists it; `children` as the probe gives them (class,
     text, enabled), `texts` their texts; `focus` the text of the window that holds its
     thread's keyboard focus (None: none does), `captured` whether it or a child of it holds
-    the mouse capture."""
+    the mouse capture; `foreground` whether it is the foreground window."""
     pid: int
     visible: bool
     cls: str
@@ -159,6 +163,7 @@ class Window:
     asked_at: float    # time.monotonic() before the listing was asked for
     focus: str
     captured: bool
+    foreground: bool
 
     @staticmethod
     def of(listed, asked_at):
@@ -168,7 +173,7 @@ class Window:
                       top, right, bottom, width, height, listed["style"] & 0xFFFFFFFF,
                       listed["ex_style"] & 0xFFFFFFFF, listed["children"],
                       listed["process_age_ms"] / 1000, asked_at, listed["focus"],
-                      listed["captured"])
+                      listed["captured"], listed["foreground"])
 
     def process_age(self):
         """An upper bound of how long the window's process has run by now; None where the
@@ -427,6 +432,13 @@ class Wine:
         """Does the default action of the accessible child named `name`."""
         return self.probe("press", cls, name, seconds=seconds) == 0
 
+    def short_path(self, path):
+        """The short form of a Windows path, as Wine makes it."""
+        output = self.logs / "short.json"
+        output.unlink(missing_ok=True)
+        assert self.probe("short", path, self.windows_path(output)) == 0, f"no short form of {path}"
+        return json.loads(output.read_text("utf-8"))
+
     def press_ok(self, title):
         return self.probe("ok", title) == 0
 
@@ -600,6 +612,54 @@ def runnable_cd(root, machine):
 ROOT = Path(__file__).resolve().parents[2]
 
 
+class Drive:
+    """A CD image in the modelled optical drive of tools/cd_drive.py, through FUSE: one mount
+    at a time, each starting with nothing cached."""
+
+    def __init__(self, image, work, rate_kib, access_ms):
+        self.image = image
+        self.mount_point = work / "drive"
+        self.logs = work / "logs"
+        self.log = None
+        self.rate_kib = rate_kib
+        self.access_ms = access_ms
+        self.server = None
+        self.mount_point.mkdir(parents=True, exist_ok=True)
+
+    def mount(self, program, failing=()):
+        """Mounts afresh; the reads go to a log named after the program, the last run's kept.
+        `failing`: "PATH@OFFSET" each, a file of the image whose reads fail from there on."""
+        self.log = self.logs / f"drive-{program}.jsonl"
+        self.log.unlink(missing_ok=True)
+        output = open(self.log.with_suffix(".log"), "ab")
+        self.server = subprocess.Popen(
+            ["/usr/bin/python3", str(ROOT / "tools" / "cd_drive.py"), str(self.image),
+             str(self.mount_point), "--log", str(self.log), "--rate", str(self.rate_kib),
+             "--access-ms", str(self.access_ms), *(f"--fail={spec}" for spec in failing)],
+            stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
+        output.close()
+        poll("the drive's mount", lambda: os.path.ismount(self.mount_point)
+             or self.server.poll() is not None, 30, 0.02)
+        if self.server.poll() is not None:
+            raise RuntimeError(f"the drive model ended; see {self.log.with_suffix('.log')}")
+
+    def unmount(self):
+        """Once nothing holds a file of the disc open; the server then ends by itself."""
+        def unmounted():
+            return subprocess.run(["fusermount", "-u", str(self.mount_point)],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0
+        try:
+            poll("the drive to be let go", unmounted, 30)
+        finally:
+            try:
+                self.server.wait(30)
+            except subprocess.TimeoutExpired:
+                self.server.kill()
+                self.server.wait(10)
+            self.server = None
+
+
 class Lab:
     """One test's bench: a copy of the run's prefix, its own folders, the shared X server,
     and the build of the architecture it runs."""
@@ -617,6 +677,7 @@ class Lab:
         shots = options.work / "screenshots" / arch / name
         shutil.rmtree(shots, ignore_errors=True)
         self.display = Display(xserver.display, shots)
+        self.drive = None  # a modelled CD drive, while one is mounted
 
     def stage(self, folder_name="CD", clip=b"", tourlet=False):
         """A CD folder with Setup.exe; the built clip unless `clip` gives other bytes (None:
@@ -646,21 +707,43 @@ class Lab:
             shutil.rmtree(cd / "VARNOK")
         return cd
 
-    def cd_on_drive_d(self):
-        """The CD image of this test's architecture, extracted and mapped as drive D:, of the
-        CD-ROM type. Returns the folder behind D:."""
-        log = self.folder / "logs" / "stage.log"
-        image = self.options.build / "varnok-cd.iso"
-        if self.arch != "i686":
-            image = self.folder / "varnok-cd.iso"
-            quiet_run([ROOT / "tools" / "make-iso.sh", self.stage_cd(), image], log)
-        disc = self.folder / "disc"
-        quiet_run(["osirrox", "-no_rc", "-indev", image, "-extract", "/", disc], log)
-        (self.folder / "prefix" / "dosdevices" / "d:").symlink_to(disc)
+    def image(self):
+        """The CD image of this test's architecture."""
+        if self.arch == "i686":
+            return self.options.build / "varnok-cd.iso"
+        image = self.folder / "varnok-cd.iso"
+        if not image.exists():
+            quiet_run([ROOT / "tools" / "make-iso.sh", self.stage_cd(), image],
+                      self.folder / "logs" / "stage.log")
+        return image
+
+    def map_drive_d(self, folder):
+        """`folder` as drive D:, of the CD-ROM type."""
+        (self.folder / "prefix" / "dosdevices" / "d:").symlink_to(folder)
         assert self.wine.run(self.wine.machine.command(
             ["reg", "add", r"HKLM\Software\Wine\Drives", "/v", "d:", "/d", "cdrom", "/f"]),
             "reg") == 0
+
+    def cd_on_drive_d(self):
+        """The CD image, extracted and mapped as drive D:. Returns the folder behind D:."""
+        disc = self.folder / "disc"
+        quiet_run(["osirrox", "-no_rc", "-indev", self.image(), "-extract", "/", disc],
+                  self.folder / "logs" / "stage.log")
+        self.map_drive_d(disc)
         return disc
+
+    def cd_in_drive_d(self, failing=()):
+        """The CD image in the modelled drive, quick, mapped as drive D: until the test ends, or
+        put in again; `failing` as Drive.mount takes it. Where this machine has no FUSE, the
+        test is left out, saying so."""
+        if not Path("/dev/fuse").exists() or not shutil.which("fusermount"):
+            raise Skipped("no FUSE here (/dev/fuse and fusermount): no modelled drive")
+        if self.drive is None:
+            self.drive = Drive(self.image(), self.folder, 1 << 20, 0)
+            self.map_drive_d(self.drive.mount_point)
+        else:
+            self.drive.unmount()  # another disc, as it were
+        self.drive.mount("cd", failing)
 
     def programs_running(self):
         """The chain's programs still running in this test's prefix, by file name."""
@@ -698,6 +781,8 @@ class Lab:
     def close(self):
         self.wine.stop()
         self.display.close()
+        if self.drive is not None:
+            self.drive.unmount()
 
 
 def quiet_run(args, log):

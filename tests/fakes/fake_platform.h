@@ -9,6 +9,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "form.h"
@@ -108,6 +109,16 @@ class FakeSystem : public launcher::System {
         return startResult;
     }
 
+    bool TakeFrontEndGuard() override {
+        log_.push_back(guardTaken ? "guard held elsewhere" : "guard taken");
+        return !std::exchange(guardTaken, true);
+    }
+    void LetGoOfFrontEndGuard() override {
+        log_.push_back("guard let go");
+        guardTaken = false;
+    }
+    void ShowOtherFrontEnd() override { log_.push_back("other front end shown"); }
+
     uint64_t now = 0;
     std::map<std::wstring, std::vector<uint8_t>> files;
     size_t readsFailFrom =
@@ -119,6 +130,7 @@ class FakeSystem : public launcher::System {
     launcher::ScreenSize screen{1024, 768};
     launcher::StartResult startResult = launcher::StartResult::Started;
     std::function<void()> duringStart;
+    bool guardTaken = false;  // by this program or another front end
 
   private:
     std::vector<std::string>& log_;

@@ -150,9 +150,11 @@ TEST_F(FormEvents, AMissingControlFailsTheForm) {
     form_["Caption"].SetVisible(false);
     EXPECT_EQ(host_.invalidated.size(), 1u);  // the stand-in paints nothing
     EXPECT_TRUE(form_.Ended());
-    EXPECT_EQ(fake::ErrorOf(form_.Failure()), "no control Nothing on Window");
+    EXPECT_EQ(fake::ErrorOf(form_.Failure()),
+              "The program is damaged: its window Window has no control Nothing.");
     form_.AnimationOf("Caption");  // the first failure is the one kept
-    EXPECT_EQ(fake::ErrorOf(form_.Failure()), "no control Nothing on Window");
+    EXPECT_EQ(fake::ErrorOf(form_.Failure()),
+              "The program is damaged: its window Window has no control Nothing.");
 }
 
 class FormAnimation : public FormEvents {
@@ -185,6 +187,19 @@ TEST_F(FormAnimation, PlaysOnceFrameByFrameOnItsTimer) {
     form_.TimerFired(Movie().TimerId());
     EXPECT_EQ(Movie().Picture()->CurrentFrame(), 2u);
     EXPECT_EQ(host_.timers.count(Movie().TimerId()), 0u);
+}
+
+// A tick taken from the queue before the form stopped, or by a message box's loop after.
+TEST_F(FormAnimation, ATickAfterTheFormStoppedRunsNothing) {
+    GiveClip("rle8");
+    Movie().Open(L"clip.avi");
+    Movie().PlayOnce();
+    const size_t reads = system_.reads.size();
+    form_.Stop();
+    form_.TimerFired(Movie().TimerId());
+    EXPECT_EQ(system_.reads.size(), reads);
+    EXPECT_EQ(Movie().Picture(), nullptr);
+    EXPECT_TRUE(host_.timers.empty());
 }
 
 // Before the window: the headers alone. After it: the rest, front to back, each byte once.

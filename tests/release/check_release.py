@@ -168,30 +168,52 @@ def the_cd_image_holds_the_staged_cd(options):
     assert autorun == b"[autorun]\r\nopen=Setup.exe\r\nicon=Setup.exe,0\r\nlabel=VARNOK\r\n", autorun
 
 
+PASSWORD = "Pelmor-test-password"
+
+
 @CHECKS
 def signing_signs_each_program_and_reads_back(options):
+    """With no certificate nothing changes; with one whose key has a password, given as a
+    file or in the environment, each program is signed and verifies, and the password never
+    stands on osslsigncode's command line, where every local user could read it."""
     work = options.work / "signing"
     shutil.rmtree(work, ignore_errors=True)
-    shutil.copytree(options.build / "cd", work / "cd")
+    work.mkdir(parents=True)
     log = work / "log.txt"
     env = {key: value for key, value in os.environ.items() if not key.startswith("VARNOK_")}
-    before = {name: sha256(work / "cd" / name) for name in CD_FILES}
-    unsigned = run([str(ROOT / "tools" / "sign.sh"), str(work / "cd")], env=env)
+    shutil.copytree(options.build / "cd", work / "unsigned")
+    before = {name: sha256(work / "unsigned" / name) for name in CD_FILES}
+    unsigned = run([str(ROOT / "tools" / "sign.sh"), str(work / "unsigned")], env=env)
     assert "No certificate named" in unsigned, unsigned
-    assert before == {name: sha256(work / "cd" / name) for name in CD_FILES}
+    assert before == {name: sha256(work / "unsigned" / name) for name in CD_FILES}
 
-    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-         "-subj", "/CN=Pelmor Test Signing", "-keyout", str(work / "key.pem"),
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-passout", f"pass:{PASSWORD}",
+         "-days", "2", "-subj", "/CN=Pelmor Test Signing", "-keyout", str(work / "key.pem"),
          "-out", str(work / "cert.pem")], log=log)
+    (work / "password.txt").write_text(PASSWORD + "\n")
+    # Notes every command line osslsigncode is given.
+    shim = work / "shim"
+    shim.mkdir()
+    (shim / "osslsigncode").write_text(
+        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
+        f'exec {shutil.which("osslsigncode")} "$@"\n')
+    (shim / "osslsigncode").chmod(0o755)
     env.update(VARNOK_SIGN_CERT=str(work / "cert.pem"), VARNOK_SIGN_KEY=str(work / "key.pem"),
-               VARNOK_SIGN_CAFILE=str(work / "cert.pem"))
-    run([str(ROOT / "tools" / "sign.sh"), str(work / "cd")], env=env, log=log)
-    for name in ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe"]:
-        assert sha256(work / "cd" / name) != before[name], f"{name} was not signed"
-        verified = run(["osslsigncode", "verify", "-CAfile", str(work / "cert.pem"),
-                        "-in", str(work / "cd" / name)])
-        assert "Signature verification: ok" in verified, (name, verified)
-        assert "Pelmor Test Signing" in verified, (name, verified)
+               VARNOK_SIGN_CAFILE=str(work / "cert.pem"), PATH=f"{shim}:{env['PATH']}")
+    for given in ({"VARNOK_SIGN_PASS_FILE": str(work / "password.txt")},
+                  {"VARNOK_SIGN_PASS": PASSWORD}):
+        cd = work / next(iter(given))
+        shutil.copytree(options.build / "cd", cd)
+        run([str(ROOT / "tools" / "sign.sh"), str(cd)], env=env | given, log=log)
+        for name in ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe"]:
+            assert sha256(cd / name) != before[name], f"{name} was not signed ({given})"
+            verified = run(["osslsigncode", "verify", "-CAfile", str(work / "cert.pem"),
+                            "-in", str(cd / name)])
+            assert "Signature verification: ok" in verified, (name, verified)
+            assert "Pelmor Test Signing" in verified, (name, verified)
+    commands = (work / "commands.txt").read_text()
+    assert [line.split()[0] for line in commands.splitlines()].count("sign") == 6, commands
+    assert PASSWORD not in commands, "the password stood on osslsigncode's command line"
 
 
 def clean_build(clone, log):
