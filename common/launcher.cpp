@@ -65,7 +65,9 @@ Position CentredPosition(ScreenSize screen, int width, int height) {
 }
 
 void CentreWindow(forms::Form& window, System& system, int width, int height) {
-    const Position position = CentredPosition(system.PrimaryScreen(), width, height);
+    const Position position =
+        CentredPosition(system.PrimaryScreen(), forms::Scale(width, window.Dpi()),
+                        forms::Scale(height, window.Dpi()));
     window.Move(position.left, position.top);
 }
 

@@ -39,7 +39,7 @@ void Animation::Open(const std::wstring& fileName) {
         return;
     }
     form_.Host().StartTimer(timerId_, 0);
-    form_.Host().Invalidate(control_.Design().rect);
+    form_.Host().Invalidate(form_.RectOf(control_));
 }
 
 base::Fault Animation::ReadHeader(const std::wstring& fileName) {
@@ -88,7 +88,7 @@ void Animation::TimerFired() {
     }
     const uint64_t elapsed = system_.NowMs() - startMs_;
     if (player_->ShowFrameDueAt(elapsed)) {
-        form_.Host().Invalidate(control_.Design().rect);
+        form_.Host().Invalidate(form_.RectOf(control_));
     }
     ScheduleNextFrame(elapsed);
 }
@@ -113,7 +113,7 @@ void Animation::ReadFrames() {
     }
     clip_.emplace(std::move(*playable));
     player_.emplace(*clip_);
-    form_.Host().Invalidate(control_.Design().rect);
+    form_.Host().Invalidate(form_.RectOf(control_));
     if (playWanted_) {
         Start();
     }

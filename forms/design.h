@@ -1,5 +1,6 @@
 // Window designs as data: the window's own settings and a table of its controls, named and
-// placed as the designer left them. Positions are client-area pixels.
+// placed as the designer left them. Positions are client-area pixels at 96 dots per inch; a
+// window shows them at its monitor's DPI, every figure scaled by DPI/96 (Scale).
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,9 @@ struct Rect {
     int width = 0;
     int height = 0;
 
-    int Right() const { return left + width; }
-    int Bottom() const { return top + height; }
-    bool Contains(int x, int y) const {
+    constexpr int Right() const { return left + width; }
+    constexpr int Bottom() const { return top + height; }
+    constexpr bool Contains(int x, int y) const {
         return x >= left && x < Right() && y >= top && y < Bottom();
     }
     bool operator==(const Rect&) const = default;
@@ -45,6 +46,23 @@ struct Point {
     int x = 0;
     int y = 0;
 };
+
+// The DPI the designs are drawn at: 15 twips a pixel.
+inline constexpr int kDesignDpi = 96;
+
+// The one rounding rule of every scaled figure: value × dpi / 96, half away from zero.
+constexpr int Scale(int value, int dpi) {
+    const long long scaled = static_cast<long long>(value) * dpi;
+    return static_cast<int>(scaled >= 0 ? (scaled + kDesignDpi / 2) / kDesignDpi
+                                        : -((-scaled + kDesignDpi / 2) / kDesignDpi));
+}
+
+// A rectangle's edges scale, not its size, so what touches at 96 dpi touches at any DPI.
+constexpr Rect Scale(const Rect& rect, int dpi) {
+    const int left = Scale(rect.left, dpi);
+    const int top = Scale(rect.top, dpi);
+    return {left, top, Scale(rect.Right(), dpi) - left, Scale(rect.Bottom(), dpi) - top};
+}
 
 struct FontDesign {
     std::wstring_view face = L"MS Sans Serif";

@@ -347,7 +347,7 @@ void Form::Changed(const Control& control, Change change) {
         return;
     }
     if (!control.HasOwnWindow()) {
-        host_.Invalidate(control.Design().rect);
+        host_.Invalidate(RectOf(control));
         host_.Announce(control, change);
         return;
     }
@@ -403,7 +403,7 @@ void Form::CloseRequested() {
 std::string_view Form::HitTest(int x, int y) const {
     const auto hit = [&](bool windowed) -> const Control* {
         for (const auto& control : controls_) {
-            if (control->Windowed() != windowed || !control->Design().rect.Contains(x, y)) {
+            if (control->Windowed() != windowed || !RectOf(*control).Contains(x, y)) {
                 continue;
             }
             if (control->TakesMouse()) {

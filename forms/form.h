@@ -61,6 +61,10 @@ class Form {
 
     const FormDesign& Design() const { return design_; }
     FormHost& Host() { return host_; }
+    // The DPI the window shows the design at; every rectangle below is scaled to it.
+    int Dpi() const { return dpi_; }
+    void SetDpi(int dpi) { dpi_ = dpi; }
+    Rect RectOf(const Control& control) const { return Scale(control.Design().rect, dpi_); }
     // A control by its design name. A name the design lacks fails the form, and a hidden
     // stand-in takes what the handler goes on to do.
     Control& operator[](std::string_view name);
@@ -72,7 +76,7 @@ class Form {
     void On(std::string_view target, Event event, std::function<void()> handler);
     bool Handles(std::string_view target, Event event) const;
 
-    // Events from the window system, in client pixels.
+    // Events from the window system, in client pixels at the window's DPI.
     void Load();  // starts the enabled timers, then runs the load handler: they count from it
     void MouseMoved(int x, int y);
     void ButtonPressed(int x, int y);
@@ -138,6 +142,7 @@ class Form {
     bool inClick_ = false;
     bool closeRequested_ = false;
     bool ended_ = false;
+    int dpi_ = kDesignDpi;
 };
 
 }  // namespace forms

@@ -31,6 +31,8 @@ class SmallMap {
         return entries_.emplace_back(key, Value{}).second;
     }
 
+    void Clear() { entries_.clear(); }
+
     auto begin() { return entries_.begin(); }
     auto end() { return entries_.end(); }
     auto begin() const { return entries_.begin(); }

@@ -160,8 +160,9 @@ HRESULT AccessibleForm::Text(std::wstring_view text, BSTR* out) const {
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
+// In the pixels the window has at its DPI.
 RECT AccessibleForm::ScreenRectOf(const AccessibleElement& element) const {
-    const Rect& r = element.control->Design().rect;
+    const Rect r = form_->RectOf(*element.control);
     POINT corners[2] = {{r.left, r.top}, {r.Right(), r.Bottom()}};
     MapWindowPoints(window_, nullptr, corners, 2);
     return {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
@@ -408,7 +409,7 @@ HRESULT AccessibleForm::accHitTest(LONG x, LONG y, VARIANT* child) {
         }
         size_t best = elements_.size();
         for (size_t i = 0; i < elements_.size(); ++i) {
-            const bool inside = elements_[i].control->Design().rect.Contains(point.x, point.y);
+            const bool inside = form_->RectOf(*elements_[i].control).Contains(point.x, point.y);
             const bool inFront = best == elements_.size() ||
                                  elements_[i].ownWindow > elements_[best].ownWindow ||
                                  (elements_[i].ownWindow == elements_[best].ownWindow &&

@@ -5,7 +5,7 @@
 namespace forms::win32 {
 
 // In reverse design order, so that a button listed earlier lies on top where two touch.
-void FormButtons::Create(HWND parent, HINSTANCE instance, const Form& form, FormPainter& painter) {
+void FormButtons::Create(HWND parent, HINSTANCE instance, const Form& form) {
     const auto& controls = form.Design().controls;
     for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
         if (it->kind != Kind::CommandButton) {
@@ -17,9 +17,19 @@ void FormButtons::Create(HWND parent, HINSTANCE instance, const Form& form, Form
                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                       it->rect.left, it->rect.top, it->rect.width, it->rect.height,
                                       parent, reinterpret_cast<HMENU>(id), instance, nullptr);
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(painter.FontFor(*it)), FALSE);
         buttons_[it->name] = button;
         Update(form[it->name]);
+    }
+}
+
+void FormButtons::LayOut(const Form& form, FormPainter& painter) {
+    for (const auto& [name, button] : buttons_) {
+        const Control& control = form[name];
+        const Rect place = form.RectOf(control);
+        SetWindowPos(button, nullptr, place.left, place.top, place.width, place.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(button, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(painter.FontFor(control.Design())), TRUE);
     }
 }
 

@@ -16,7 +16,9 @@ class FormButtons {
     // Push buttons' windows carry this plus their control's position in the design as id.
     static constexpr int kFirstId = 100;
 
-    void Create(HWND parent, HINSTANCE instance, const Form& form, FormPainter& painter);
+    void Create(HWND parent, HINSTANCE instance, const Form& form);
+    // Each at its place and in its font at the form's DPI.
+    void LayOut(const Form& form, FormPainter& painter);
     void Update(const Control& control);
     void Focus(const Control& control);
     // The name of the button that holds the focus, or of the button `window`; empty if none.

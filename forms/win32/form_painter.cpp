@@ -25,7 +25,9 @@ int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 
 // Stand-ins for faces a fresh system may lack, of the same metrics or near them, so text
 // still fits its box. Empty: none is there, and the font mapper picks a sans-serif face.
-std::wstring AvailableFace(HDC dc, std::wstring_view face) {
+// MS Sans Serif is a bitmap face drawn for 96 dpi, which elsewhere takes its nearest size;
+// its TrueType twin, on every Windows, scales as the rest of the design does.
+std::wstring AvailableFace(HDC dc, std::wstring_view face, int dpi) {
     const auto exists = [dc](std::wstring_view name) {
         LOGFONTW wanted{};
         wanted.lfCharSet = DEFAULT_CHARSET;
@@ -34,6 +36,11 @@ std::wstring AvailableFace(HDC dc, std::wstring_view face) {
         EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
         return found;
     };
+    constexpr std::wstring_view kBitmapFace = L"MS Sans Serif";
+    constexpr std::wstring_view kScalableTwin = L"Microsoft Sans Serif";
+    if (dpi != kDesignDpi && face == kBitmapFace && exists(kScalableTwin)) {
+        return std::wstring(kScalableTwin);
+    }
     if (exists(face)) {
         return std::wstring(face);
     }
@@ -90,13 +97,13 @@ void FormPainter::PrintText(HWND window, const std::wstring& text) {
 void FormPainter::PaintControl(HDC dc, const Control& control) {
     switch (control.Design().kind) {
         case Kind::Shape:
-            PaintShape(dc, control.Design());
+            PaintShape(dc, control);
             break;
         case Kind::Label:
             PaintLabel(dc, control);
             break;
         case Kind::Image:
-            PaintImage(dc, control.Design());
+            PaintImage(dc, control);
             break;
         case Kind::Animation:
             PaintAnimation(dc, control);
@@ -111,10 +118,10 @@ void FormPainter::PaintControl(HDC dc, const Control& control) {
 
 // A borderless shape filled in its back colour. Without a pen GDI leaves out the right and
 // bottom edges, so the figure is given one pixel more to fill exactly its box.
-void FormPainter::PaintShape(HDC dc, const ControlDesign& design) {
-    const OwnedBrush fill(CreateSolidBrush(ColourRef(design.backColour)));
-    const Rect& r = design.rect;
-    if (design.shape == ShapeStyle::Ellipse) {
+void FormPainter::PaintShape(HDC dc, const Control& shape) {
+    const OwnedBrush fill(CreateSolidBrush(ColourRef(shape.Design().backColour)));
+    const Rect r = form_.RectOf(shape);
+    if (shape.Design().shape == ShapeStyle::Ellipse) {
         const Selection pen(dc, GetStockObject(NULL_PEN));
         const Selection brush(dc, fill.get());
         Ellipse(dc, r.left, r.top, r.Right() + 1, r.Bottom() + 1);
@@ -126,7 +133,8 @@ void FormPainter::PaintShape(HDC dc, const ControlDesign& design) {
 
 void FormPainter::PaintLabel(HDC dc, const Control& label) {
     const ControlDesign& design = label.Design();
-    RECT box = ToRect(design.rect);
+    const Rect place = form_.RectOf(label);
+    RECT box = ToRect(place);
     if (!design.transparent) {
         const OwnedBrush back(CreateSolidBrush(ColourRef(design.backColour)));
         FillRect(dc, &box, back.get());
@@ -138,7 +146,7 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     GetTextMetricsW(dc, &metrics);
     const int lineHeight = std::max(1, static_cast<int>(metrics.tmHeight));
     // Whole lines only; a box lower than one line still shows the top of its first.
-    const int maxLines = std::max(1, design.rect.height / lineHeight);
+    const int maxLines = std::max(1, place.height / lineHeight);
     const auto measure = [dc](std::wstring_view text) {
         SIZE size{};
         GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
@@ -148,8 +156,7 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
     const UINT align = design.alignment == Alignment::Centre ? DT_CENTER : DT_LEFT;
     RECT line{box.left, box.top, box.right, box.top + lineHeight};
-    for (const std::wstring& text :
-         DisplayLines(label.Text(), design.rect.width, maxLines, measure)) {
+    for (const std::wstring& text : DisplayLines(label.Text(), place.width, maxLines, measure)) {
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
                   align | DT_SINGLELINE | DT_NOCLIP);
         OffsetRect(&line, 0, lineHeight);
@@ -157,22 +164,41 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     RestoreDC(dc, saved);
 }
 
-// A picture at its own size, decoded before the window showed; the client edge clips it.
-void FormPainter::PaintImage(HDC dc, const ControlDesign& design) {
-    const OwnedBitmap* picture = pictures_.Find(design.picture);
-    BITMAP size{};
-    if (picture == nullptr || GetObjectW(picture->get(), sizeof size, &size) == 0) {
+// A picture fills its box, which at 96 dpi is the picture's own size; the client edge clips.
+void FormPainter::PaintImage(HDC dc, const Control& image) {
+    const HBITMAP picture = PictureFor(image);
+    if (picture == nullptr) {
         return;
     }
+    const Rect place = form_.RectOf(image);
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
-    const Selection selected(source.get(), picture->get());
-    BitBlt(dc, design.rect.left, design.rect.top, size.bmWidth, size.bmHeight, source.get(), 0, 0,
-           SRCCOPY);
+    const Selection selected(source.get(), picture);
+    BitBlt(dc, place.left, place.top, place.width, place.height, source.get(), 0, 0, SRCCOPY);
 }
 
-// The clip's frame centred on the control's background, clipped to the control.
+// The picture we ship at 96 dpi, pixel for pixel; at any other DPI stretched smoothly to its
+// box, once.
+HBITMAP FormPainter::PictureFor(const Control& image) {
+    const OwnedBitmap* shipped = pictures_.Find(image.Design().picture);
+    if (shipped == nullptr || form_.Dpi() == kDesignDpi) {
+        return shipped != nullptr ? shipped->get() : nullptr;
+    }
+    if (stretchedDpi_ != form_.Dpi()) {
+        stretched_.Clear();
+        stretchedDpi_ = form_.Dpi();
+    }
+    OwnedBitmap& stretched = stretched_[&image.Design()];
+    if (!stretched) {
+        const Rect place = form_.RectOf(image);
+        stretched = StretchPicture(shipped->get(), place.width, place.height);
+    }
+    return stretched.get();
+}
+
+// The clip's frame centred on the control's background, clipped to the control; at any DPI
+// but 96 stretched smoothly by the same rule.
 void FormPainter::PaintAnimation(HDC dc, const Control& control) {
-    const Rect& r = control.Design().rect;
+    const Rect r = form_.RectOf(control);
     const RECT box = ToRect(r);
     const OwnedBrush back(CreateSolidBrush(ColourRef(control.Design().backColour)));
     FillRect(dc, &box, back.get());
@@ -182,24 +208,39 @@ void FormPainter::PaintAnimation(HDC dc, const Control& control) {
         return;
     }
     const BITMAPINFO info = TopDownRgb32(picture->Width(), picture->Height());
+    const int width = Scale(picture->Width(), form_.Dpi());
+    const int height = Scale(picture->Height(), form_.Dpi());
+    const int left = r.left + (r.width - width) / 2;
+    const int top = r.top + (r.height - height) / 2;
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
-    SetDIBitsToDevice(
-        dc, r.left + (r.width - picture->Width()) / 2, r.top + (r.height - picture->Height()) / 2,
-        static_cast<DWORD>(picture->Width()), static_cast<DWORD>(picture->Height()), 0, 0, 0,
-        static_cast<UINT>(picture->Height()), picture->Pixels().data(), &info, DIB_RGB_COLORS);
+    if (form_.Dpi() == kDesignDpi) {
+        SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0,
+                          0, 0, static_cast<UINT>(height), picture->Pixels().data(), &info,
+                          DIB_RGB_COLORS);
+    } else {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchDIBits(dc, left, top, width, height, 0, 0, picture->Width(), picture->Height(),
+                      picture->Pixels().data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    }
     RestoreDC(dc, saved);
 }
 
-// One pixel wide, from one end point to the other with both ends drawn.
+// A run of pixels along a row or a column, both ends drawn, as a box of the pixels it
+// covers, so it thickens with the rest at a higher DPI. A mask pen ANDs its colour with
+// what lies beneath.
 void FormPainter::PaintLine(HDC dc, const ControlDesign& design) {
-    const OwnedPen pen(CreatePen(PS_SOLID, 1, ColourRef(design.foreColour)));
+    const int left = std::min(design.from.x, design.to.x);
+    const int top = std::min(design.from.y, design.to.y);
+    const Rect run = Scale(Rect{left, top, std::max(design.from.x, design.to.x) - left + 1,
+                                std::max(design.from.y, design.to.y) - top + 1},
+                           form_.Dpi());
+    const OwnedBrush pen(CreateSolidBrush(ColourRef(design.foreColour)));
     const Selection selected(dc, pen.get());
-    const int previousMix = SetROP2(dc, design.maskPen ? R2_MASKPEN : R2_COPYPEN);
-    MoveToEx(dc, design.from.x, design.from.y, nullptr);
-    LineTo(dc, design.to.x, design.to.y);
-    LineTo(dc, design.to.x + 1, design.to.y);  // LineTo leaves out its last pixel
-    SetROP2(dc, previousMix);
+    constexpr DWORD kPatternAndDestination = 0x00A000C9;
+    PatBlt(dc, run.left, run.top, run.width, run.height,
+           design.maskPen ? kPatternAndDestination : PATCOPY);
 }
 
 HFONT FormPainter::FontFor(const ControlDesign& design) {
@@ -207,11 +248,11 @@ HFONT FormPainter::FontFor(const ControlDesign& design) {
 }
 
 HFONT FormPainter::FontOf(const FontDesign& wanted) {
-    OwnedFont& font = fonts_[&wanted];
+    OwnedFont& font = fonts_[{&wanted, form_.Dpi()}];
     if (!font) {
-        const WindowDc screen(nullptr);  // the screen's resolution
-        const int height = -MulDiv(wanted.points, GetDeviceCaps(screen.Dc(), LOGPIXELSY), 72);
-        const std::wstring face = AvailableFace(screen.Dc(), wanted.face);
+        const WindowDc screen(nullptr);
+        const int height = -MulDiv(wanted.points, form_.Dpi(), 72);
+        const std::wstring face = AvailableFace(screen.Dc(), wanted.face, form_.Dpi());
         font.reset(CreateFontW(height, 0, 0, 0, wanted.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                DEFAULT_PITCH | FF_SWISS, face.c_str()));

@@ -1,5 +1,5 @@
-// Paints a form's windowless controls, each kind as its design asks, and keeps the fonts
-// the form's text needs.
+// Paints a form's windowless controls, each kind as its design asks, at the form's DPI, and
+// keeps the fonts the form's text needs and the pictures stretched to that DPI.
 #pragma once
 
 #include <windows.h>
@@ -30,16 +30,21 @@ class FormPainter {
 
   private:
     void PaintControl(HDC dc, const Control& control);
-    void PaintShape(HDC dc, const ControlDesign& design);
+    void PaintShape(HDC dc, const Control& shape);
     void PaintLabel(HDC dc, const Control& label);
-    void PaintImage(HDC dc, const ControlDesign& design);
+    void PaintImage(HDC dc, const Control& image);
     void PaintAnimation(HDC dc, const Control& control);
     void PaintLine(HDC dc, const ControlDesign& design);
     HFONT FontOf(const FontDesign& font);
+    HBITMAP PictureFor(const Control& image);
 
     const Form& form_;
     const Pictures& pictures_;
-    SmallMap<const FontDesign*, base::win32::OwnedFont> fonts_;
+    // By face and DPI: a push button may still hold the font of the DPI before.
+    SmallMap<std::pair<const FontDesign*, int>, base::win32::OwnedFont> fonts_;
+    // Stretched once for `stretchedDpi_`, by image.
+    SmallMap<const ControlDesign*, base::win32::OwnedBitmap> stretched_;
+    int stretchedDpi_ = kDesignDpi;
 };
 
 }  // namespace forms::win32

@@ -55,6 +55,25 @@ BITMAPINFO TopDownRgb32(int width, int height) {
     return info;
 }
 
+OwnedBitmap StretchPicture(HBITMAP picture, int width, int height) {
+    BITMAP size{};
+    const BITMAPINFO info = TopDownRgb32(width, height);
+    void* bits = nullptr;
+    OwnedBitmap stretched(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!stretched || GetObjectW(picture, sizeof size, &size) == 0) {
+        return {};
+    }
+    const base::win32::OwnedMemoryDc from(CreateCompatibleDC(nullptr));
+    const base::win32::OwnedMemoryDc to(CreateCompatibleDC(nullptr));
+    const base::win32::Selection source(from.get(), picture);
+    const base::win32::Selection target(to.get(), stretched.get());
+    SetStretchBltMode(to.get(), HALFTONE);
+    SetBrushOrgEx(to.get(), 0, 0, nullptr);
+    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, size.bmWidth, size.bmHeight,
+               SRCCOPY);
+    return stretched;
+}
+
 // Pictures are stored compressed, which keeps the program small on a slow drive; each is
 // decoded once, before the window first shows.
 base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design, Pictures& pictures) {

@@ -19,6 +19,9 @@ using Pictures = SmallMap<int, base::win32::OwnedBitmap>;
 // Decoded pixels, 0x00RRGGBB with the top row first, as GDI takes them.
 BITMAPINFO TopDownRgb32(int width, int height);
 
+// `picture` stretched smoothly (halftone) to `width` x `height`; nothing where it cannot be.
+base::win32::OwnedBitmap StretchPicture(HBITMAP picture, int width, int height);
+
 // Each picture the design shows, by resource id, into `pictures`; where one cannot be shown,
 // why, naming it.
 [[nodiscard]] base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,

@@ -30,6 +30,40 @@ DWORD ExStyleOf(const FormDesign& design) {
     return design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
 }
 
+// Looked up at run time: Windows 10 1607 brought both, and the programs run on Windows 7.
+template <typename Function>
+Function* User32Function(const char* name) {
+    using Generic = void (*)();
+    return reinterpret_cast<Function*>(
+        reinterpret_cast<Generic>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The DPI of the monitor the window is on; before Windows 10 1607, the system's, which is
+// every monitor's for a program aware of the system's DPI alone.
+int DpiOf(HWND window) {
+    if (const auto dpiForWindow = User32Function<UINT WINAPI(HWND)>("GetDpiForWindow")) {
+        if (const UINT dpi = dpiForWindow(window); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
+    }
+    const base::win32::WindowDc screen(nullptr);
+    return GetDeviceCaps(screen.Dc(), LOGPIXELSX);
+}
+
+// The window's size for the design's client area at `dpi`, with the frame the system draws
+// there.
+SIZE OuterSize(const FormDesign& design, int dpi) {
+    RECT outer{0, 0, Scale(design.clientWidth, dpi), Scale(design.clientHeight, dpi)};
+    const auto adjustForDpi =
+        User32Function<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&outer, StyleOf(design), FALSE, ExStyleOf(design), static_cast<UINT>(dpi));
+    } else {
+        AdjustWindowRectEx(&outer, StyleOf(design), FALSE, ExStyleOf(design));
+    }
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
 void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -47,18 +81,33 @@ void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
 FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem& system)
     : instance_(instance), form_(design, *this, system) {
     RegisterFormClass(instance, design.icon, WindowProc);
-    RECT outer{0, 0, design.clientWidth, design.clientHeight};
-    AdjustWindowRectEx(&outer, StyleOf(design), FALSE, ExStyleOf(design));
+    const SIZE outer = OuterSize(design, kDesignDpi);
     const std::wstring caption(design.caption.empty() ? design.accessibleName : design.caption);
     CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), CW_USEDEFAULT,
-                    CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr,
-                    nullptr, instance, this);
+                    CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         form_.Fail(
             base::Error("The window cannot be created: " + SystemMessage(GetLastError()) + "."));
         return;
     }
-    buttons_.Create(window_, instance, form_, painter_);
+    buttons_.Create(window_, instance, form_);
+    LayOut(DpiOf(window_), nullptr);
+}
+
+// The whole design at `dpi`: the window's size, or the rectangle the system suggests for a
+// new DPI, the push buttons' places and fonts, and every control the form paints.
+void FormWindow::LayOut(int dpi, const RECT* suggested) {
+    form_.SetDpi(dpi);
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (suggested != nullptr) {
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top, flags);
+    } else {
+        const SIZE outer = OuterSize(form_.Design(), dpi);
+        SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, flags | SWP_NOMOVE);
+    }
+    buttons_.LayOut(form_, painter_);
+    InvalidateRect(window_, nullptr, FALSE);
 }
 
 FormWindow::~FormWindow() {
@@ -179,6 +228,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_GETDPISCALEDSIZE:  // the design's size at the new DPI, to the pixel
+            *reinterpret_cast<SIZE*>(lParam) = OuterSize(form_.Design(), LOWORD(wParam));
+            return TRUE;
+        case WM_DPICHANGED:  // moved onto a monitor of another DPI, or its scale changed
+            LayOut(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_GETOBJECT:
             return accessibility_.Answer(window_, wParam, lParam);
         case AccessibleForm::kPressMessage:

@@ -52,6 +52,7 @@ class FormWindow : public FormHost {
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void LayOut(int dpi, const RECT* suggested);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnMouseMove(LPARAM position);

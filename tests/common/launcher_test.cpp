@@ -47,6 +47,19 @@ TEST(Centring, PlacesBothWindowsAsDesigned) {
     EXPECT_EQ(CentredPosition({640, 480}, 477, 400).top, 40);
 }
 
+TEST(Centring, ScalesTheSizeToTheWindowsDpi) {
+    Log log;
+    fake::FakeHost host(log);
+    fake::FakeSystem system(log);
+    system.screen = {1920, 1080};
+    const forms::FormDesign design{.name = "Window"};
+    forms::Form window(design, host, system);
+    window.SetDpi(144);
+    launcher::CentreWindow(window, system, 640, 480);  // as 960 x 720
+    launcher::CentreWindow(window, system, 477, 400);  // as 716 x 600
+    EXPECT_EQ(log, (Log{"move 480,180", "move 602,240"}));
+}
+
 TEST(Centring, LeavesAWindowLargerThanTheScreenReachingPastIt) {
     EXPECT_EQ(CentredPosition({600, 400}, 640, 480).left, -20);
     EXPECT_EQ(CentredPosition({600, 400}, 640, 480).top, -40);

@@ -1,7 +1,9 @@
 // The wizard's window design with handlers that only tell each press in a message box
 // titled "Sampler": the forms layer's push buttons, keys and rule under Wine, page by page
 // logic aside. Clicking Label2 fails the form, as a failing handler would; clicking Image1
-// misuses a container, with a press of Next posted just before, which must never run.
+// misuses a container, with a press of Next posted just before, which must never run;
+// clicking Label1 moves the window, as it were, onto a monitor of 144 dpi: it is asked for
+// its size there and told of the change, as Windows would.
 //   form_sampler.exe           ends with its window
 //   form_sampler.exe outlive   pumps messages on after its window is destroyed, until its
 //                              thread is told to quit: what a client that held the window's
@@ -35,6 +37,18 @@ int RunSampler(HINSTANCE instance) {
     // and end with 1.
     form.On("Label2", forms::Event::Click,
             [&form] { form.Fail(base::Error("A handler failed.")); });
+    form.On("Label1", forms::Event::Click, [&window] {
+        constexpr UINT kDenser = 144;
+        SIZE size{};
+        SendMessageW(window.Handle(), WM_GETDPISCALEDSIZE, kDenser,
+                     reinterpret_cast<LPARAM>(&size));
+        RECT suggested{};
+        GetWindowRect(window.Handle(), &suggested);
+        suggested.right = suggested.left + size.cx;
+        suggested.bottom = suggested.top + size.cy;
+        SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(kDenser, kDenser),
+                     reinterpret_cast<LPARAM>(&suggested));
+    });
     form.On("Image1", forms::Event::Click, [&window] {
         constexpr WPARAM kNextButton = 3;  // its place in the design
         PostMessageW(window.Handle(), forms::win32::AccessibleForm::kPressMessage, kNextButton, 0);

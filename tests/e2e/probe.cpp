@@ -117,10 +117,16 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// A child window with its place in its parent's client area.
 BOOL CALLBACK AddChild(HWND child, LPARAM children) {
-    reinterpret_cast<std::vector<std::string>*>(children)->push_back(
-        Object({Field("class", Json(ClassOf(child))), Field("text", Json(TextOf(child))),
-                Field("enabled", Json(IsWindowEnabled(child) != FALSE))}));
+    RECT place{};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&place), 2);
+    reinterpret_cast<std::vector<std::string>*>(children)->push_back(Object(
+        {Field("class", Json(ClassOf(child))), Field("text", Json(TextOf(child))),
+         Field("enabled", Json(IsWindowEnabled(child) != FALSE)),
+         Field("place", Array({Json(place.left), Json(place.top), Json(place.right - place.left),
+                               Json(place.bottom - place.top)}))}));
     return TRUE;
 }
 

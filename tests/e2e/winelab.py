@@ -21,17 +21,21 @@ from runner import Skipped  # noqa: E402
 
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 
+# The dots per inch Wine tells programs; it stretches none of them.
+DPI_REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_CONFIG\Software\Fonts]
+"LogPixels"=dword:{dpi:08x}
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:{dpi:08x}
+"""
+
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
-
-[HKEY_CURRENT_CONFIG\Software\Fonts]
-"LogPixels"=dword:00000060
-
-[HKEY_CURRENT_USER\Control Panel\Desktop]
-"LogPixels"=dword:00000060
-"""
+""" + DPI_REGISTRY.format(dpi=96).removeprefix("REGEDIT4\n")
 
 # Xvfb has no window manager: Wine places and stacks its windows itself.
 UNMANAGED = r"""
@@ -218,38 +222,40 @@ class Accessible:
 
 
 class Screenshot:
-    def __init__(self, rgb):
+    def __init__(self, rgb, width=SCREEN_WIDTH):
         self.rgb = rgb
+        self.width = width
 
     def pixel(self, x, y):
-        at = (y * SCREEN_WIDTH + x) * 3
+        at = (y * self.width + x) * 3
         return tuple(self.rgb[at:at + 3])
 
     def region(self, left, top, right, bottom):
         """The pixels of [left, right) x [top, bottom), row after row."""
-        return b"".join(self.rgb[(y * SCREEN_WIDTH + left) * 3:(y * SCREEN_WIDTH + right) * 3]
+        return b"".join(self.rgb[(y * self.width + left) * 3:(y * self.width + right) * 3]
                         for y in range(top, bottom))
 
     def count(self, colour, left, top, right, bottom):
         """Pixels of exactly `colour` in [left, right) x [top, bottom)."""
         hits = 0
         for y in range(top, bottom):
-            row = self.rgb[(y * SCREEN_WIDTH + left) * 3:(y * SCREEN_WIDTH + right) * 3]
+            row = self.rgb[(y * self.width + left) * 3:(y * self.width + right) * 3]
             hits += sum(1 for i in range(0, len(row), 3) if tuple(row[i:i + 3]) == colour)
         return hits
 
 
 class XServer:
-    """A private Xvfb at 1024 x 768, 24 bits, on a display number it picks itself and tells
-    through -displayfd; `display` is its DISPLAY value."""
+    """A private Xvfb at 1024 x 768 (or the size given), 24 bits, on a display number it picks
+    itself and tells through -displayfd; `display` is its DISPLAY value."""
 
-    def __init__(self, logs):
+    def __init__(self, logs, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+        self.width, self.height = width, height
         self.log = open(logs / "xvfb.log", "wb")
         told, tell = os.pipe()
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(tell), "-screen", "0",
-                 f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(tell), "-screen", "0", f"{width}x{height}x24",
+                 "-nolisten", "tcp"],
                 stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
                 pass_fds=(tell,))
         finally:
@@ -478,7 +484,8 @@ class Display:
 
     Z_PIXMAP, ALL_PLANES = 2, 0xFFFFFFFF
 
-    def __init__(self, display, shots):
+    def __init__(self, display, shots, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+        self.width, self.height = width, height
         self.env = dict(os.environ, DISPLAY=display)
         self.shots = Path(shots)
         self.shots.mkdir(parents=True, exist_ok=True)
@@ -513,25 +520,27 @@ class Display:
         self.xdotool("click", 1)
 
     def screenshot(self, name=None):
-        image = self.x11.XGetImage(self.connection, self.root, 0, 0, SCREEN_WIDTH,
-                                   SCREEN_HEIGHT, self.ALL_PLANES, self.Z_PIXMAP)
+        if not self.connection:
+            raise AssertionError("the display is closed")
+        image = self.x11.XGetImage(self.connection, self.root, 0, 0, self.width, self.height,
+                                   self.ALL_PLANES, self.Z_PIXMAP)
         if not image:
             raise AssertionError("the X server gave no screenshot")
         try:
             got = image.contents
             # Xvfb at 24 bits: a 32-bit pixel a point, blue in its lowest byte.
             layout = (got.bits_per_pixel, got.bytes_per_line, got.red_mask, got.byte_order)
-            assert layout == (32, SCREEN_WIDTH * 4, 0xFF0000, 0), layout
+            assert layout == (32, self.width * 4, 0xFF0000, 0), layout
             raw = ctypes.string_at(got.data, got.bytes_per_line * got.height)
         finally:
             destroy = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(XImage))(
                 image.contents.destroy)
             destroy(image)
-        rgb = bytearray(SCREEN_WIDTH * SCREEN_HEIGHT * 3)
+        rgb = bytearray(self.width * self.height * 3)
         rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
         if name:
             self.save(bytes(rgb), name)
-        return Screenshot(bytes(rgb))
+        return Screenshot(bytes(rgb), self.width)
 
     def wait_for_picture(self, what, check, seconds=10, name=None):
         """Takes screenshots until check(shot) is true and fails no assertion; returns that
@@ -563,7 +572,7 @@ class Display:
 
     def save(self, raw, name):
         path = self.shots / f"{name}.png"
-        subprocess.run(["convert", "-size", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}", "-depth", "8",
+        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8",
                         "rgb:-", str(path)], input=raw, check=True, timeout=30)
         return path
 
@@ -678,6 +687,22 @@ class Lab:
         shutil.rmtree(shots, ignore_errors=True)
         self.display = Display(xserver.display, shots)
         self.drive = None  # a modelled CD drive, while one is mounted
+        self.xserver = None  # an X server of the test's own
+
+    def use_screen(self, width, height):
+        """An X server of the test's own of that size, in place of the shared one, until the
+        test ends."""
+        self.xserver = XServer(self.folder, width, height)
+        self.display.close()
+        self.display = Display(self.xserver.display, self.display.shots, width, height)
+        self.wine.display = self.xserver.display
+
+    def set_dpi(self, dpi):
+        """The DPI the programs this test starts from now on are shown at."""
+        settings = self.folder / "logs" / f"dpi-{dpi}.reg"
+        settings.write_text(DPI_REGISTRY.format(dpi=dpi))
+        assert self.wine.run(self.wine.machine.command(["regedit", "/S", settings]),
+                             "regedit") == 0
 
     def stage(self, folder_name="CD", clip=b"", tourlet=False):
         """A CD folder with Setup.exe; the built clip unless `clip` gives other bytes (None:
@@ -783,6 +808,8 @@ class Lab:
         self.display.close()
         if self.drive is not None:
             self.drive.unmount()
+        if self.xserver is not None:
+            self.xserver.stop()
 
 
 def quiet_run(args, log):

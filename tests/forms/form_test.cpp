@@ -61,6 +61,30 @@ TEST_F(FormEvents, ShapesCountAsBackgroundAndHiddenControlsLetTheMouseThrough) {
               (Log{"Window", "Window", "Window", "Picture", "Picture", "Caption", "Movie"}));
 }
 
+// One rounding rule, half away from zero; edges scale, so what touches keeps touching.
+TEST(DesignScale, ScalesByDpiOver96) {
+    const struct {
+        int value, dpi, scaled;
+    } cases[] = {{0, 144, 0},     {1, 96, 1},      {1, 120, 1},     {1, 144, 2},   {1, 192, 2},
+                 {2, 120, 3},     {3, 120, 4},     {-1, 144, -2},   {-3, 120, -4}, {632, 144, 948},
+                 {459, 144, 689}, {469, 120, 586}, {329, 144, 494}, {13, 168, 23}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(forms::Scale(c.value, c.dpi), c.scaled) << c.value << " at " << c.dpi;
+    }
+    const forms::Rect back{200, 296, 81, 25};  // Back reaches into Next's first column
+    EXPECT_EQ(forms::Scale(back, 144), (forms::Rect{300, 444, 122, 38}));
+    EXPECT_EQ(forms::Scale(back, 96), back);
+    EXPECT_EQ(forms::Scale(forms::Rect{280, 296, 81, 25}, 144).left, 420);
+}
+
+TEST_F(FormEvents, HitsAndRepaintsTheScaledRectangles) {
+    form_.SetDpi(192);
+    form_.MouseMoved(130, 85);  // the label's (40, 40, 30, 10) at twice the size
+    form_["Caption"].SetVisible(false);
+    EXPECT_EQ(heard_, Log{"Caption"});
+    EXPECT_EQ(host_.invalidated, (std::vector<forms::Rect>{{80, 80, 60, 20}}));
+}
+
 TEST_F(FormEvents, AClickIsAPressAndAReleaseOnTheSameControl) {
     form_.ButtonPressed(65, 45);
     form_.ButtonReleased(66, 46);

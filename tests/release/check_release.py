@@ -117,7 +117,7 @@ def programs_run_from_swap_with_aslr_and_dep(options):
 
 
 @CHECKS
-def manifests_ask_for_no_elevation_and_scale_on_dense_screens(options):
+def manifests_ask_for_no_elevation_and_know_each_monitors_dpi(options):
     for name, path in each_program(options):
         manifest = PeFile(path).manifest()
         levels = [element.get("level") for element in manifest.iter()
@@ -130,7 +130,7 @@ def manifests_ask_for_no_elevation_and_scale_on_dense_screens(options):
         assert systems == SUPPORTED_OS, (name, systems)
         settings = {element.tag.split("}")[1]: element.text for element in manifest.iter()
                     if element.tag.startswith("{http://schemas.microsoft.com/SMI/")}
-        assert settings == {"dpiAware": "false", "gdiScaling": "true"}, (name, settings)
+        assert settings == {"dpiAware": "true", "dpiAwareness": "PerMonitorV2"}, (name, settings)
         assert manifest.find(f"{ASM_V1}dependency") is None, f"{name} depends on an assembly"
 
 

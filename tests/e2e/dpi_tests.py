@@ -1,0 +1,221 @@
+"""Both windows at 96, 120, 144 and 192 dots per inch (Wine's LogPixels), on a screen large
+enough for them: each is its 96-dpi design scaled by DPI/96, edges rounded half away from
+zero, and the chain runs."""
+
+from geometry import LABEL, STAND_IN_TITLE, WHITE, WIZARD_TITLE, YELLOW
+from runner import Registry
+from winelab import poll
+
+TESTS = Registry()
+DPIS = (96, 120, 144, 192)
+SCREEN = (2048, 1536)
+RED = (0xFF, 0, 0)
+HIGHLIGHT = (376, 424, 497, 457)
+PAGE_BOX, MAKER_BOX, PICTURE_BOX = (152, 16, 457, 265), (16, 272, 121, 289), (16, 16, 136, 262)
+BUTTONS = {"< &Back": (200, 296, 81, 25), "&Next >": (280, 296, 81, 25),
+           "Cancel": (376, 296, 81, 25)}
+
+
+def scale(value, dpi):
+    """The programs' one rounding rule: value x dpi / 96, half away from zero."""
+    scaled = abs(value) * dpi
+    return (scaled + 48) // 96 * (1 if value >= 0 else -1)
+
+
+def scaled(box, dpi):
+    return tuple(scale(edge, dpi) for edge in box)
+
+
+class Client:
+    """A window's client area on the screen, at a DPI."""
+
+    def __init__(self, window, dpi):
+        border = (window.right - window.left - window.client_width) // 2
+        self.left = window.left + border
+        self.top = window.bottom - border - window.client_height
+        self.dpi = dpi
+
+    def at(self, x, y):
+        """The screen point of a design point."""
+        return self.left + scale(x, self.dpi), self.top + scale(y, self.dpi)
+
+    def box(self, box):
+        """The screen box of a design box (left, top, right, bottom)."""
+        return (*self.at(*box[:2]), *self.at(*box[2:]))
+
+
+def expect_size(window, width, height, dpi):
+    wanted = (scale(width, dpi), scale(height, dpi))
+    got = (window.client_width, window.client_height)
+    assert all(abs(a - b) <= 2 for a, b in zip(got, wanted)), (dpi, got, wanted)
+
+
+def inked(pixel, background):
+    return pixel not in background
+
+
+def ink_in(shot, box, background):
+    left, top, right, bottom = box
+    return [(x, y) for y in range(top, bottom) for x in range(left, right)
+            if inked(shot.pixel(x, y), background)]
+
+
+def expect_whole_in(shot, box, background, what):
+    """Ink inside `box`, and none on its outermost rows and columns: nothing cut off."""
+    ink = ink_in(shot, box, background)
+    left, top, right, bottom = box
+    assert len(ink) > 30, f"{what}: no text"
+    touching = [(x, y) for x, y in ink if x in (left, right - 1) or y in (top, bottom - 1)]
+    assert not touching, f"{what} is cut off at {touching[:3]}"
+
+
+def expect_splash(shot, client):
+    px = lambda x, y: shot.pixel(client.left + x, client.top + y)  # noqa: E731
+    s = lambda value: scale(value, client.dpi)  # noqa: E731
+    # The banner's red along its row 25, from past the maker's name to the client's edge.
+    wrong = [x for x in range(s(140), s(632)) if px(x, s(25)) != RED]
+    assert not wrong, f"the banner stops short: {wrong[:3]}"
+    # The side panel's stripe down to the client's edge, and its white beside it.
+    wrong = [y for y in range(s(52), s(459)) if px(s(17), y) != YELLOW]
+    wrong += [y for y in range(s(52), s(280)) if px(s(45), y) != WHITE]
+    assert not wrong, f"the side panel does not fill its place: rows {wrong[:3]}"
+    # "Continue" whole in its label, on the highlight, which lies whole in its own box.
+    label, highlight = client.box(LABEL), client.box(HIGHLIGHT)
+    expect_whole_in(shot, label, (YELLOW, WHITE), '"Continue"')
+    left, top, right, bottom = highlight
+    beside = [(x, y) for y in range(top, bottom) for x in range(left, right)
+              if not (label[0] <= x < label[2] and label[1] <= y < label[3])
+              and shot.pixel(x, y) not in (YELLOW, WHITE)]
+    assert not beside, f'"Continue" spills from its label at {beside[:3]}'
+    middle = (left + right) // 2
+    assert shot.pixel(middle, top) == YELLOW and shot.pixel(middle, bottom - 1) == YELLOW, \
+        "the highlight is not whole"
+    ring = [(x, top - 1) for x in range(left, right)] + [(x, bottom) for x in range(left, right)]
+    ring += [(left - 1, y) for y in range(top, bottom)] + [(right, y) for y in range(top, bottom)]
+    assert all(shot.pixel(*point) != YELLOW for point in ring), "the highlight spills"
+    return True
+
+
+@TESTS
+def the_splash_is_its_design_scaled_at_every_dpi(lab):
+    lab.use_screen(*SCREEN)
+    cd = lab.stage_cd()
+    for dpi in DPIS:
+        lab.set_dpi(dpi)
+        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{dpi}")
+        window = lab.wine.wait_for("the splash window", cls="VarnokForm")
+        expect_size(window, 632, 459, dpi)
+        client = Client(window, dpi)
+        lab.display.wait_for_picture(f'"Continue" at {dpi} dpi', lambda shot: ink_in(
+            shot, client.box(LABEL), (WHITE,)))
+        on_label = client.at(436, 440)
+        lab.display.move(*on_label)
+        shot = lab.display.wait_for_picture(f"the splash at {dpi} dpi",
+                                            lambda shot: expect_splash(shot, client), 20,
+                                            name=f"splash-{dpi}")
+        if dpi == 144:  # for the README
+            lab.display.save_crop(shot, "reference-144", client.left - 1, client.top - 1,
+                                  scale(632, dpi) + 2, scale(459, dpi) + 2)
+        tree = lab.wine.accessible_tree("VarnokForm")
+        place = (*client.at(376, 432), scale(497, dpi) - scale(376, dpi),
+                 scale(449, dpi) - scale(432, dpi))
+        assert (tree[-1].name, tree[-1].place) == ("Continue", place), (dpi, tree[-1])
+        lab.display.click(*on_label)
+        assert setup.wait(20) == 0
+        lab.wine.wait_for("the wizard", title=WIZARD_TITLE)
+        assert lab.wine.close("VarnokForm")
+        poll("the chain to end", lambda: not lab.programs_running(), 20)
+
+
+def text_lines(shot, box, face):
+    """The bands of rows with text in `box`: one a display line that holds any."""
+    left, top, right, bottom = box
+    rows = [any(shot.pixel(x, y) != face for x in range(left, right)) for y in range(top, bottom)]
+    return sum(1 for y, ink in enumerate(rows) if ink and (y == 0 or not rows[y - 1]))
+
+
+def expect_wizard(shot, client, window):
+    face = shot.pixel(*client.at(466, 5))
+    picture = client.box(PICTURE_BOX)
+    corners = [(picture[0], picture[1]), (picture[2] - 1, picture[1]),
+               (picture[0], picture[3] - 1), (picture[2] - 1, picture[3] - 1)]
+    assert all(shot.pixel(*point) == (0, 0x80, 0x80) for point in corners), "the picture"
+    assert shot.pixel(picture[0] - 1, picture[1]) == face, "the picture overflows"
+    rule = client.box((121, 280, 457, 281))
+    wrong = [(x, y) for y in range(rule[1], rule[3]) for x in range(rule[0], rule[2])
+             if shot.pixel(x, y) != (0, 0, 0)]
+    assert not wrong and shot.pixel(rule[0], rule[1] - 1) == face, f"the rule: {wrong[:3]}"
+    assert shot.pixel(rule[0], rule[3]) == face and shot.pixel(rule[2], rule[1]) == face
+    expect_whole_in(shot, client.box(MAKER_BOX), (face,), "the maker's name")
+    page = client.box(PAGE_BOX)
+    ink = ink_in(shot, page, (face,))
+    assert ink and max(x for x, _ in ink) < page[2] - 1, "the page text is cut off"
+    for name, (left, top, width, height) in BUTTONS.items():
+        child = [c for c in window.children if c["text"] == name][0]
+        place = (scale(left, client.dpi), scale(top, client.dpi),
+                 scale(left + width, client.dpi) - scale(left, client.dpi),
+                 scale(top + height, client.dpi) - scale(top, client.dpi))
+        assert tuple(child["place"]) == place, (name, child["place"], place)
+    return text_lines(shot, page, face)
+
+
+@TESTS
+def the_wizard_is_its_design_scaled_at_every_dpi(lab):
+    lab.use_screen(*SCREEN)
+    cd = lab.stage_cd()
+    lines_at_96 = []
+    for dpi in DPIS:
+        lab.set_dpi(dpi)
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{dpi}")
+        window = lab.wine.wait_for("the wizard", title=WIZARD_TITLE)
+        expect_size(window, 469, 329, dpi)
+        client = Client(window, dpi)
+        lines, before = [], None
+        for page in range(3):
+            if page:
+                lab.display.xdotool("key", "alt+n")
+            check = lambda shot: (before is None or shot.region(*client.box(PAGE_BOX))  # noqa
+                                  != before.region(*client.box(PAGE_BOX))) and \
+                expect_wizard(shot, client, window)
+            shot = lab.display.wait_for_picture(f"page {page} at {dpi} dpi", check, 20,
+                                                name=f"wizard-{dpi}-{page}")
+            lines.append(expect_wizard(shot, client, window))
+            before = shot
+        tree = lab.wine.accessible_tree("VarnokForm")
+        box = client.box(PAGE_BOX)
+        assert tree[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), tree[2]
+        lines_at_96 = lines_at_96 or lines
+        assert all(abs(a - b) <= 1 for a, b in zip(lines, lines_at_96)), (dpi, lines, lines_at_96)
+        print(f"  {dpi} dpi: text lines {lines}")
+        lab.display.xdotool("key", "alt+n")
+        lab.wine.wait_for("the installer", title=STAND_IN_TITLE)
+        assert tourlet.wait(20) == 0
+        assert lab.wine.press_ok(STAND_IN_TITLE)
+        poll("the chain to end", lambda: not lab.programs_running(), 20)
+
+
+
+@TESTS
+def a_new_dpi_lays_the_window_out_afresh(lab):
+    """Wine has one DPI for every monitor and never sends WM_DPICHANGED: the form sampler
+    sends it itself, at the size it gives for 144 dpi, as Windows does when a window moves
+    onto a denser monitor. The buttons and the page text then stand at their 144-dpi places,
+    as a start at 144 dpi puts them."""
+    lab.use_screen(*SCREEN)
+    sampler = lab.programs / "tests" / "e2e" / "form_sampler.exe"
+    process = lab.wine.start(sampler, sampler.parent, "sampler")
+    window = lab.wine.wait_for("the sampler", title=WIZARD_TITLE)
+    lab.display.click(*Client(window, 96).at(300, 100))  # Label1
+    poll("the window at 144 dpi", lambda: lab.wine.visible(title=WIZARD_TITLE)[0].client_width
+         > 469, 10)
+    window = lab.wine.wait_for("the sampler", title=WIZARD_TITLE)
+    print(f"  client {window.client_width} x {window.client_height}")
+    client = Client(window, 144)
+    lab.display.wait_for_picture("the sampler at 144 dpi",
+                                 lambda shot: expect_wizard(shot, client, window) is not None,
+                                 name="rescaled")
+    tree = lab.wine.accessible_tree("VarnokForm")
+    box = client.box(PAGE_BOX)
+    assert tree[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), tree[2]
+    assert lab.wine.close("VarnokForm")
+    assert process.wait(20) == 0
