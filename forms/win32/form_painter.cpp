@@ -164,16 +164,17 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     RestoreDC(dc, saved);
 }
 
-// A picture fills its box, which at 96 dpi is the picture's own size; the client edge clips.
+// A picture at its own size, which its box has, scaled as the box is; the client edge clips.
 void FormPainter::PaintImage(HDC dc, const Control& image) {
     const HBITMAP picture = PictureFor(image);
-    if (picture == nullptr) {
+    BITMAP size{};
+    if (picture == nullptr || GetObjectW(picture, sizeof size, &size) == 0) {
         return;
     }
     const Rect place = form_.RectOf(image);
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
     const Selection selected(source.get(), picture);
-    BitBlt(dc, place.left, place.top, place.width, place.height, source.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, place.left, place.top, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY);
 }
 
 // The picture we ship at 96 dpi, pixel for pixel; at any other DPI stretched smoothly to its
