@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-dev                       # libFuzzer for make fuzz
     mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     wine wine64 wine32:i386                     # the programs run end to end under Wine
-    xvfb xdotool x11-apps imagemagick           # a display, input, screenshots
+    xvfb xdotool imagemagick                    # a display, input (and libX11), saved shots
     fonts-wine fonts-liberation
     python3-pil                                 # make pictures: draws the committed pictures
     xorriso osslsigncode openssl                # the CD image, signing
