@@ -120,7 +120,7 @@ def main():
                         help="reads of the file PATH (as /Varnok.avi) fail from OFFSET on")
     options = parser.parse_args()
     failing = {path: int(offset) for path, offset in
-               (spec.rsplit("@", 1) for spec in options.fail)}
+               (where.rsplit("@", 1) for where in options.fail)}
     drive = OpticalDrive(options.image, options.rate, options.access_ms, options.log, failing)
     # Within a run the page cache keeps what was read, as a CD file system caches.
     FUSE(drive, options.mount_point, foreground=True, nothreads=True, ro=True, kernel_cache=True)

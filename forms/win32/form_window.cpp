@@ -4,6 +4,7 @@
 
 #include "error.h"
 #include "form_pictures.h"
+#include "system_library.h"
 #include "text.h"
 
 namespace forms::win32 {
@@ -30,18 +31,11 @@ DWORD ExStyleOf(const FormDesign& design) {
     return design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
 }
 
-// Looked up at run time: Windows 10 1607 brought both, and the programs run on Windows 7.
-template <typename Function>
-Function* User32Function(const char* name) {
-    using Generic = void (*)();
-    return reinterpret_cast<Function*>(
-        reinterpret_cast<Generic>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-// The DPI of the monitor the window is on; before Windows 10 1607, the system's, which is
-// every monitor's for a program aware of the system's DPI alone.
+// The DPI of the monitor the window is on; before Windows 10 1607, which brought the call,
+// the system's, which is every monitor's for a program aware of the system's DPI alone.
 int DpiOf(HWND window) {
-    if (const auto dpiForWindow = User32Function<UINT WINAPI(HWND)>("GetDpiForWindow")) {
+    const base::win32::SystemLibrary user32(L"user32.dll");
+    if (const auto dpiForWindow = user32.Find<UINT WINAPI(HWND)>("GetDpiForWindow")) {
         if (const UINT dpi = dpiForWindow(window); dpi != 0) {
             return static_cast<int>(dpi);
         }
@@ -54,8 +48,9 @@ int DpiOf(HWND window) {
 // there.
 SIZE OuterSize(const FormDesign& design, int dpi) {
     RECT outer{0, 0, Scale(design.clientWidth, dpi), Scale(design.clientHeight, dpi)};
+    const base::win32::SystemLibrary user32(L"user32.dll");  // from Windows 10 1607 on
     const auto adjustForDpi =
-        User32Function<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+        user32.Find<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     if (adjustForDpi != nullptr) {
         adjustForDpi(&outer, StyleOf(design), FALSE, ExStyleOf(design), static_cast<UINT>(dpi));
     } else {

@@ -12,18 +12,14 @@ SCREEN = (2048, 1536)
 RED = (0xFF, 0, 0)
 HIGHLIGHT = (376, 424, 497, 457)
 PAGE_BOX, MAKER_BOX, PICTURE_BOX = (152, 16, 457, 265), (16, 272, 121, 289), (16, 16, 136, 262)
-BUTTONS = {"< &Back": (200, 296, 81, 25), "&Next >": (280, 296, 81, 25),
-           "Cancel": (376, 296, 81, 25)}
+BUTTONS = {"< &Back": (200, 296, 281, 321), "&Next >": (280, 296, 361, 321),
+           "Cancel": (376, 296, 457, 321)}
 
 
 def scale(value, dpi):
     """The programs' one rounding rule: value x dpi / 96, half away from zero."""
     scaled = abs(value) * dpi
     return (scaled + 48) // 96 * (1 if value >= 0 else -1)
-
-
-def scaled(box, dpi):
-    return tuple(scale(edge, dpi) for edge in box)
 
 
 class Client:
@@ -43,6 +39,12 @@ class Client:
         """The screen box of a design box (left, top, right, bottom)."""
         return (*self.at(*box[:2]), *self.at(*box[2:]))
 
+    def place(self, box, on_screen=True):
+        """A design box as left, top, width and height, on the screen or in the client."""
+        left, top, right, bottom = self.box(box)
+        origin = (0, 0) if on_screen else (self.left, self.top)
+        return left - origin[0], top - origin[1], right - left, bottom - top
+
 
 def expect_size(window, width, height, dpi):
     wanted = (scale(width, dpi), scale(height, dpi))
@@ -50,14 +52,10 @@ def expect_size(window, width, height, dpi):
     assert all(abs(a - b) <= 2 for a, b in zip(got, wanted)), (dpi, got, wanted)
 
 
-def inked(pixel, background):
-    return pixel not in background
-
-
 def ink_in(shot, box, background):
     left, top, right, bottom = box
     return [(x, y) for y in range(top, bottom) for x in range(left, right)
-            if inked(shot.pixel(x, y), background)]
+            if shot.pixel(x, y) not in background]
 
 
 def continue_blue(shot, box):
@@ -126,9 +124,8 @@ def the_splash_is_its_design_scaled_at_every_dpi(lab):
             lab.display.save_crop(shot, "reference-144", client.left - 1, client.top - 1,
                                   scale(632, dpi) + 2, scale(459, dpi) + 2)
         tree = lab.wine.accessible_tree("VarnokForm")
-        place = (*client.at(376, 432), scale(497, dpi) - scale(376, dpi),
-                 scale(449, dpi) - scale(432, dpi))
-        assert (tree[-1].name, tree[-1].place) == ("Continue", place), (dpi, tree[-1])
+        assert (tree[-1].name, tree[-1].place) == ("Continue", client.place(LABEL)), \
+            (dpi, tree[-1])
         lab.display.click(*on_label)
         assert setup.wait(20) == 0
         lab.wine.wait_for("the wizard", title=WIZARD_TITLE)
@@ -159,11 +156,9 @@ def expect_wizard(shot, client, window):
     page = client.box(PAGE_BOX)
     ink = ink_in(shot, page, (face,))
     assert ink and max(x for x, _ in ink) < page[2] - 1, "the page text is cut off"
-    for name, (left, top, width, height) in BUTTONS.items():
+    for name, box in BUTTONS.items():
         child = [c for c in window.children if c["text"] == name][0]
-        place = (scale(left, client.dpi), scale(top, client.dpi),
-                 scale(left + width, client.dpi) - scale(left, client.dpi),
-                 scale(top + height, client.dpi) - scale(top, client.dpi))
+        place = client.place(box, on_screen=False)
         assert tuple(child["place"]) == place, (name, child["place"], place)
     return text_lines(shot, page, face)
 
@@ -183,16 +178,17 @@ def the_wizard_is_its_design_scaled_at_every_dpi(lab):
         for page in range(3):
             if page:
                 lab.display.xdotool("key", "alt+n")
-            check = lambda shot: (before is None or shot.region(*client.box(PAGE_BOX))  # noqa
-                                  != before.region(*client.box(PAGE_BOX))) and \
-                expect_wizard(shot, client, window)
-            shot = lab.display.wait_for_picture(f"page {page} at {dpi} dpi", check, 20,
-                                                name=f"wizard-{dpi}-{page}")
-            lines.append(expect_wizard(shot, client, window))
-            before = shot
+
+            def turned(shot):  # to a new page, as designed
+                page_box = client.box(PAGE_BOX)
+                new = before is None or shot.region(*page_box) != before.region(*page_box)
+                return new and expect_wizard(shot, client, window)
+
+            before = lab.display.wait_for_picture(f"page {page} at {dpi} dpi", turned, 20,
+                                                  name=f"wizard-{dpi}-{page}")
+            lines.append(expect_wizard(before, client, window))
         tree = lab.wine.accessible_tree("VarnokForm")
-        box = client.box(PAGE_BOX)
-        assert tree[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), tree[2]
+        assert tree[2].place == client.place(PAGE_BOX), tree[2]
         lines_at_96 = lines_at_96 or lines
         assert all(abs(a - b) <= 1 for a, b in zip(lines, lines_at_96)), (dpi, lines, lines_at_96)
         print(f"  {dpi} dpi: text lines {lines}")
@@ -201,7 +197,6 @@ def the_wizard_is_its_design_scaled_at_every_dpi(lab):
         assert tourlet.wait(20) == 0
         assert lab.wine.press_ok(STAND_IN_TITLE)
         poll("the chain to end", lambda: not lab.programs_running(), 20)
-
 
 
 @TESTS
@@ -224,7 +219,6 @@ def a_new_dpi_lays_the_window_out_afresh(lab):
                                  lambda shot: expect_wizard(shot, client, window) is not None,
                                  name="rescaled")
     tree = lab.wine.accessible_tree("VarnokForm")
-    box = client.box(PAGE_BOX)
-    assert tree[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), tree[2]
+    assert tree[2].place == client.place(PAGE_BOX), tree[2]
     assert lab.wine.close("VarnokForm")
     assert process.wait(20) == 0

@@ -644,7 +644,7 @@ class Drive:
         self.server = subprocess.Popen(
             ["/usr/bin/python3", str(ROOT / "tools" / "cd_drive.py"), str(self.image),
              str(self.mount_point), "--log", str(self.log), "--rate", str(self.rate_kib),
-             "--access-ms", str(self.access_ms), *(f"--fail={spec}" for spec in failing)],
+             "--access-ms", str(self.access_ms), *(f"--fail={where}" for where in failing)],
             stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
         output.close()
         poll("the drive's mount", lambda: os.path.ismount(self.mount_point)
