@@ -8,19 +8,21 @@ namespace launcher {
 
 namespace {
 
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towupper(static_cast<wint_t>(x)) ==
+                      std::towupper(static_cast<wint_t>(y));
+           });
+}
+
 // Windows compares paths without regard to case; a trailing backslash (D:\ against D:\)
 // names the same folder.
 bool SameFolder(std::wstring_view a, std::wstring_view b) {
     const auto trimmed = [](std::wstring_view path) {
         return path.size() > 1 && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
     };
-    a = trimmed(a);
-    b = trimmed(b);
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towupper(static_cast<wint_t>(x)) ==
-                      std::towupper(static_cast<wint_t>(y));
-           });
+    return SameText(trimmed(a), trimmed(b));
 }
 
 }  // namespace
@@ -36,12 +38,39 @@ void WorkInProgramFolder(System& system) {
     }
 }
 
-bool TakeFrontEnd(System& system) {
-    if (system.TakeFrontEndGuard()) {
-        return true;
+namespace {
+
+// A front end that holds the guard shows its window once the clip's headers are read, which
+// from a slow drive takes a moment; one that shows nothing after this is hung, and a start
+// that waited for it longer would only look hung too.
+constexpr uint64_t kWaitForOtherMs = 2000;
+constexpr unsigned kLookAgainMs = 50;
+
+}  // namespace
+
+// Switches are words between blanks, in any case, as Windows programs take them.
+Handover HandoverFrom(std::wstring_view commandLine) {
+    while (!commandLine.empty()) {
+        const size_t end = std::min(commandLine.find(L' '), commandLine.size());
+        if (SameText(commandLine.substr(0, end), kHandoverSwitch)) {
+            return Handover::FrontEnd;
+        }
+        commandLine.remove_prefix(std::min(end + 1, commandLine.size()));
     }
-    system.ShowOtherFrontEnd();
-    return false;
+    return Handover::None;
+}
+
+bool TakeFrontEnd(System& system, Handover handover) {
+    const uint64_t giveUpAt = system.NowMs() + kWaitForOtherMs;
+    for (;;) {
+        if (system.TakeFrontEndGuard(handover)) {
+            return true;
+        }
+        if (system.ShowOtherFrontEnd() || system.NowMs() >= giveUpAt) {
+            return false;
+        }
+        system.Pause(kLookAgainMs);
+    }
 }
 
 std::wstring InstallRootFrom(const std::optional<std::wstring>& currentDirectory) {
@@ -72,13 +101,13 @@ void CentreWindow(forms::Form& window, System& system, int width, int height) {
 }
 
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,
-                  const std::wstring& programTitle) {
+                  const std::wstring& programTitle, Handover handover) {
     window["Text2"].SetText(window["Text1"].Text() + relativePath);
     const std::wstring command = window["Text2"].Text();
     if (echo == Echo::On) {
         window.Print(command);
     }
-    if (system.StartProgram(command) != StartResult::Failed) {
+    if (system.StartProgram(command, handover) != StartResult::Failed) {
         return;
     }
     window.Hide();

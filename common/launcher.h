@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "form.h"
 
@@ -13,6 +14,9 @@ struct ScreenSize {
     int width = 0;
     int height = 0;
 };
+
+// A start that hands the front end on (Setup starting Tourlet), or one that does not.
+enum class Handover { None, FrontEnd };
 
 // How a start went. Declined: the user answered No where the program asked for elevation.
 enum class StartResult { Started, Declined, Failed };
@@ -26,16 +30,21 @@ class System : public forms::FormSystem {
     // The folder the running program was started from, such as D:\ or E:\CDCOPY.
     virtual std::optional<std::wstring> ProgramFolder() = 0;
     virtual ScreenSize PrimaryScreen() = 0;
-    // Starts a program as a separate process with a normal, focused window.
-    virtual StartResult StartProgram(const std::wstring& path) = 0;
+    // Starts a program as a separate process with a normal, focused window. Handing on the
+    // front end, the started program holds this one's guard from its start on, and is told
+    // so on its command line.
+    virtual StartResult StartProgram(const std::wstring& path, Handover handover) = 0;
 
     // The front end's guard, one in the user's session: false where another program of the
-    // front end holds it. Held until let go or until the program ends.
-    virtual bool TakeFrontEndGuard() = 0;
+    // front end holds it. Held until let go or until the program ends. A program the front
+    // end was handed on to holds it already.
+    virtual bool TakeFrontEndGuard(Handover handover) = 0;
     virtual void LetGoOfFrontEndGuard() = 0;
-    // Brings the window of the front end that holds the guard to the front; waits for it a
-    // moment at most, as it may not show yet.
-    virtual void ShowOtherFrontEnd() = 0;
+    // Brings what the guard's holder shows (its window, or a box in front of or instead of
+    // it) to the top and, where the system allows, to the foreground; false where it shows
+    // nothing yet.
+    virtual bool ShowOtherFrontEnd() = 0;
+    virtual void Pause(unsigned ms) = 0;
 };
 
 inline constexpr const wchar_t* kFatalErrorTitle = L"Fatal Error";
@@ -44,10 +53,17 @@ inline constexpr const wchar_t* kFatalErrorText =
 
 enum class Echo { Off, On };
 
+// The command-line switch of a program the front end is handed on to.
+inline constexpr const wchar_t* kHandoverSwitch = L"/handover";
+// Whether the program's command line (without its own name) hands it the front end.
+Handover HandoverFrom(std::wstring_view commandLine);
+
 // One front end at a time: AutoPlay, a double click on the drive and a start by hand would
 // each open a splash, and each splash would lead to an installer. False where another one
-// runs: it is brought to the front instead, and this program ends without a window.
-bool TakeFrontEnd(System& system);
+// runs: it is brought to the front instead, and this program ends without a window. While
+// the other one shows nothing yet, this one waits a moment for it, and takes the guard
+// itself where the other one lets go or ends meanwhile.
+bool TakeFrontEnd(System& system, Handover handover);
 
 // Started from another folder (the Run box, a prompt on C:, a shortcut starting elsewhere),
 // a program still finds the clip, the install root and the next program beside itself: its
@@ -74,8 +90,9 @@ void CentreWindow(forms::Form& window, System& system, int width, int height);
 // failed start the window is hidden and the user is told to run the installer by hand;
 // with the echo on, the command is also written on the window and shown in a box titled
 // `programTitle`. A start the user declined is no failure: nothing is said. The caller ends
-// its program afterwards either way.
+// its program afterwards either way. A failed hand-off keeps the front end here, boxes and
+// all, until the program ends.
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,
-                  const std::wstring& programTitle = L"");
+                  const std::wstring& programTitle = L"", Handover handover = Handover::None);
 
 }  // namespace launcher

@@ -24,10 +24,6 @@ constexpr wchar_t kFrontEndGuard[] = L"Local\\Pelmor.VARNOK.FrontEnd";
 // The guard holder's window carries it. Neither a caption nor a class name would do: another
 // program may have either, and a front end handing over still shows its window for a moment.
 constexpr wchar_t kFrontEndMark[] = L"Pelmor.VARNOK.FrontEnd";
-// How long a later start waits for the holder's window to show: a moment, never a hang.
-constexpr int kShowWaits = 40;
-constexpr DWORD kShowWaitMs = 50;
-
 BOOL CALLBACK FindMarked(HWND window, LPARAM found) {
     if (GetPropW(window, kFrontEndMark) == nullptr) {
         return TRUE;
@@ -36,29 +32,46 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM found) {
     return FALSE;
 }
 
-BOOL CALLBACK FindVisible(HWND window, LPARAM found) {
-    if (!IsWindowVisible(window)) {
+struct Shown {
+    DWORD process = 0;
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindShown(HWND window, LPARAM search) {
+    auto& shown = *reinterpret_cast<Shown*>(search);
+    DWORD process = 0;
+    if (!IsWindowVisible(window) || GetWindowThreadProcessId(window, &process) == 0 ||
+        process != shown.process) {
         return TRUE;
     }
-    *reinterpret_cast<HWND*>(found) = window;
+    shown.window = window;
     return FALSE;
 }
 
-// What the holder shows: its window, or the box in front of it; where its window is hidden
-// behind a failed start's boxes, those. Nothing here waits on the holder's thread.
-HWND ShownFrontEnd(HWND& marked) {
-    marked = nullptr;
+// What the holder shows, topmost first: its window, a box in front of it, or the boxes that
+// stand in for it, from whichever of its threads (a failed hand-off's boxes show with the
+// window hidden, the runtime's fault box on a thread of its own). Nothing here sends the
+// holder a message, so a hung holder cannot hold this up.
+Shown ShownFrontEnd() {
+    HWND marked = nullptr;
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&marked));
-    if (marked == nullptr) {
-        return nullptr;
+    Shown shown;
+    if (marked == nullptr || GetWindowThreadProcessId(marked, &shown.process) == 0) {
+        return {};
     }
-    if (IsWindowVisible(marked)) {
-        return GetLastActivePopup(marked);
+    EnumWindows(FindShown, reinterpret_cast<LPARAM>(&shown));
+    if (shown.window != nullptr) {
+        shown.window = GetLastActivePopup(shown.window);
     }
-    HWND box = nullptr;
-    EnumThreadWindows(GetWindowThreadProcessId(marked, nullptr), FindVisible,
-                      reinterpret_cast<LPARAM>(&box));
-    return box;
+    return shown;
+}
+
+// On top of every window that is not topmost, not activated. Posted, not sent: the holder
+// may be hung.
+void RaiseAboveOthers(HWND window) {
+    constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kFlags);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
 }
 
 }  // namespace
@@ -83,53 +96,74 @@ std::optional<std::wstring> Win32System::CurrentDirectory() {
 
 void Win32System::SetOwner(HWND owner) {
     owner_ = owner;
-    if (guard_ && owner != nullptr) {
-        SetPropW(owner, kFrontEndMark, reinterpret_cast<HANDLE>(1));
+    Mark(true);
+}
+
+void Win32System::Mark(bool marked) {
+    if (owner_ == nullptr || !IsWindow(owner_)) {
+        return;
+    }
+    if (marked && guard_) {
+        SetPropW(owner_, kFrontEndMark, reinterpret_cast<HANDLE>(1));
+    } else if (!marked) {
+        RemovePropW(owner_, kFrontEndMark);
     }
 }
 
-// A front end that runs as another user (Run as administrator) makes the name refuse access.
-bool Win32System::TakeFrontEndGuard() {
+// The guard is the name's existence: whoever has it open holds it. A front end that runs as
+// another user (Run as administrator) makes the name refuse access.
+bool Win32System::TakeFrontEndGuard(Handover handover) {
     HANDLE guard = CreateMutexW(nullptr, FALSE, kFrontEndGuard);
     const DWORD error = GetLastError();
     if (guard == nullptr) {
-        return error != ERROR_ACCESS_DENIED;  // where the system has no guard to give, open
+        // Handed on, or where the system has no guard to give: open rather than block.
+        return handover == Handover::FrontEnd || error != ERROR_ACCESS_DENIED;
     }
     guard_.reset(guard);
-    if (error == ERROR_ALREADY_EXISTS) {
-        guard_.reset();
+    if (error == ERROR_ALREADY_EXISTS && handover == Handover::None) {
+        guard_.reset();  // left open, it would hold the name for the holder once that ends
         return false;
     }
     return true;
 }
 
 void Win32System::LetGoOfFrontEndGuard() {
-    if (owner_ != nullptr && IsWindow(owner_)) {
-        RemovePropW(owner_, kFrontEndMark);
-    }
+    Mark(false);
     guard_.reset();
 }
 
 // The program the user just started may set the foreground; the one that holds the guard,
-// started earlier, may no longer. So this one brings it forward, or lets it come forward
-// by itself once it shows.
-void Win32System::ShowOtherFrontEnd() {
-    HWND marked = nullptr;
-    HWND shown = ShownFrontEnd(marked);
-    for (int wait = 0; shown == nullptr && wait < kShowWaits; ++wait) {
-        Sleep(kShowWaitMs);
-        shown = ShownFrontEnd(marked);
+// started earlier, may no longer. So this one brings it forward, and passes its right on for
+// the holder's next box. Where the system refuses even this one, the window still comes on
+// top of the others, and its taskbar button (the wizard's, a box's) flashes until the user
+// comes to it.
+bool Win32System::ShowOtherFrontEnd() {
+    const Shown shown = ShownFrontEnd();
+    if (shown.window == nullptr) {
+        return false;
     }
-    DWORD process = ASFW_ANY;
-    if (marked != nullptr) {
-        GetWindowThreadProcessId(marked, &process);
+    AllowSetForegroundWindow(shown.process);
+    const HWND root = GetAncestor(shown.window, GA_ROOTOWNER);
+    if (IsIconic(root)) {
+        ShowWindowAsync(root, SW_RESTORE);
     }
-    AllowSetForegroundWindow(process);
-    if (shown != nullptr) {
-        if (IsIconic(shown)) {
-            ShowWindowAsync(shown, SW_RESTORE);
-        }
-        SetForegroundWindow(shown);
+    if (!SetForegroundWindow(shown.window)) {
+        RaiseAboveOthers(root);  // its owned boxes come with it
+        FLASHWINFO flash{sizeof flash, root, FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+        FlashWindowEx(&flash);
+    }
+    return true;
+}
+
+// The started program holds a handle of its own to the guard from its start, so no start in
+// between finds the guard free, however long the program takes to run; it lasts as long as
+// that program. Where it cannot be given (an elevated program), this one holds the guard
+// until it ends.
+void Win32System::HandGuardTo(HANDLE process) {
+    HANDLE copy = nullptr;
+    if (guard_ && DuplicateHandle(GetCurrentProcess(), guard_.get(), process, &copy, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS)) {
+        guard_.reset();
     }
 }
 
@@ -233,7 +267,7 @@ ScreenSize Win32System::PrimaryScreen() {
 // ShellExecuteEx rather than CreateProcess: an installer that asks for elevation gets the
 // consent prompt instead of failing with ERROR_ELEVATION_REQUIRED. It may hand the start to
 // COM (elevation, file associations), so the thread joins an apartment first, for good.
-StartResult Win32System::StartProgram(const std::wstring& path) {
+StartResult Win32System::StartProgram(const std::wstring& path, Handover handover) {
     if (!shell32_) {
         ole32_ = std::make_unique<SystemLibrary>(L"ole32.dll");
         shell32_ = std::make_unique<SystemLibrary>(L"shell32.dll");
@@ -245,17 +279,27 @@ StartResult Win32System::StartProgram(const std::wstring& path) {
     if (shellExecute == nullptr) {
         return StartResult::Failed;
     }
+    const bool handingOn = handover == Handover::FrontEnd;
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
-    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    start.fMask =
+        SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (handingOn ? SEE_MASK_NOCLOSEPROCESS : 0);
     start.hwnd = owner_;
     start.lpFile = path.c_str();
+    start.lpParameters = handingOn ? kHandoverSwitch : nullptr;
     start.nShow = SW_SHOWNORMAL;
+    // A start meanwhile waits for the next program's window, not this one's, which goes.
+    Mark(!handingOn);
     if (shellExecute(&start) != FALSE) {
+        if (const base::win32::OwnedProcess started(start.hProcess); started) {
+            HandGuardTo(started.get());
+        }
         return StartResult::Started;
     }
+    const DWORD error = GetLastError();
+    Mark(true);  // this program's boxes are the front end now
     // The user answered No to the elevation prompt.
-    return GetLastError() == ERROR_CANCELLED ? StartResult::Declined : StartResult::Failed;
+    return error == ERROR_CANCELLED ? StartResult::Declined : StartResult::Failed;
 }
 
 }  // namespace launcher

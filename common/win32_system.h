@@ -24,12 +24,17 @@ class Win32System : public System {
     bool ChangeDirectory(const std::wstring& directory) override;
     std::optional<std::wstring> ProgramFolder() override;
     ScreenSize PrimaryScreen() override;
-    StartResult StartProgram(const std::wstring& path) override;
-    bool TakeFrontEndGuard() override;
+    StartResult StartProgram(const std::wstring& path, Handover handover) override;
+    bool TakeFrontEndGuard(Handover handover) override;
     void LetGoOfFrontEndGuard() override;
-    void ShowOtherFrontEnd() override;
+    bool ShowOtherFrontEnd() override;
+    void Pause(unsigned ms) override { Sleep(ms); }
 
   private:
+    // The mark that a later start finds the guard's holder by.
+    void Mark(bool marked);
+    void HandGuardTo(HANDLE process);
+
     HWND owner_ = nullptr;
     base::win32::OwnedMutex guard_;
     // Loaded for the first start and kept: the shell may leave work, COM objects or windows

@@ -108,10 +108,9 @@ void FrmSplash::Form_MouseMove() {
 }
 
 void FrmSplash::Label8_Click() {
-    // Tourlet takes the guard itself, and must find it free.
-    system_.LetGoOfFrontEndGuard();
+    // Tourlet is handed the guard with its start, so no start in between opens a splash.
     launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
-                           launcher::kProgramTitle);
+                           launcher::kProgramTitle, launcher::Handover::FrontEnd);
     form_.End();
 }
 

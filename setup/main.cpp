@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // starts inherit the process's, which stays the system's.
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
     launcher::Win32System system;
-    if (!launcher::TakeFrontEnd(system)) {
+    if (!launcher::TakeFrontEnd(system, launcher::Handover::None)) {
         return 0;
     }
     forms::win32::FormWindow window(instance, setup::SplashDesign(), system);

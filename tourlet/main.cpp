@@ -7,14 +7,14 @@
 #include "page1.h"
 #include "win32_system.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     base::win32::RestrictDllSearchToSystemFolder();
     // A disc taken out or unreadable fails the read, rather than raising the system's "There
     // is no disk in the drive" box over the window. This thread's mode only: the programs it
     // starts inherit the process's, which stays the system's.
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
     launcher::Win32System system;
-    if (!launcher::TakeFrontEnd(system)) {
+    if (!launcher::TakeFrontEnd(system, launcher::HandoverFrom(commandLine))) {
         return 0;
     }
     forms::win32::FormWindow window(instance, tourlet::WizardDesign(), system);

@@ -56,6 +56,7 @@ using OwnedPen = Owned<HPEN, DeleteGdiObject>;
 using OwnedMemoryDc = Owned<HDC, DeleteMemoryDc>;
 using OwnedFile = Owned<HANDLE, CloseKernelHandle>;
 using OwnedMutex = Owned<HANDLE, CloseKernelHandle>;
+using OwnedProcess = Owned<HANDLE, CloseKernelHandle>;
 
 // One reference to a COM object, released once.
 template <typename Interface>

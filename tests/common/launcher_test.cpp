@@ -27,12 +27,50 @@ TEST(InstallRoot, KeepsLongAndNonAnsiDirectoriesWhole) {
     EXPECT_EQ(InstallRootFrom(letters), letters);
 }
 
-TEST(FrontEnd, OnlyTheFirstOpensAndAnyLaterOneShowsIt) {
-    Log log;
-    fake::FakeSystem system(log);
-    EXPECT_TRUE(launcher::TakeFrontEnd(system));
-    EXPECT_FALSE(launcher::TakeFrontEnd(system));
-    EXPECT_EQ(log, (Log{"guard taken", "guard held elsewhere", "other front end shown"}));
+// A later start opens nothing where another front end shows, and waits a moment at most for
+// one that shows nothing yet; it opens once the holder lets go, or where it is handed on.
+TEST(FrontEnd, OnlyOneOpensAndALaterStartShowsItOrTakesOverWhenItGoes) {
+    using launcher::Handover;
+    constexpr uint64_t kNever = UINT64_MAX;
+    struct Case {
+        const char* what;
+        uint64_t holdsUntil, showsFrom;
+        Handover handover;
+        bool opens;
+        uint64_t endsAt;
+    };
+    const Case cases[] = {
+        {"free", 0, kNever, Handover::None, true, 0},
+        {"held and shown", kNever, 0, Handover::None, false, 0},
+        {"held, shown after a moment", kNever, 600, Handover::None, false, 600},
+        {"held, let go while waiting", 1200, kNever, Handover::None, true, 1200},
+        {"held, nothing ever shown", kNever, kNever, Handover::None, false, 2000},
+        {"handed on", kNever, 0, Handover::FrontEnd, true, 0},
+    };
+    for (const Case& c : cases) {
+        Log log;
+        fake::FakeSystem system(log);
+        system.otherHoldsGuardUntil = c.holdsUntil;
+        system.otherShowsFrom = c.showsFrom;
+        EXPECT_EQ(launcher::TakeFrontEnd(system, c.handover), c.opens) << c.what;
+        EXPECT_EQ(system.now, c.endsAt) << c.what;
+        const bool shown = !c.opens && c.showsFrom <= c.endsAt;
+        const Log expected = c.opens ? Log{"guard taken"}
+                             : shown ? Log{"other front end shown"}
+                                     : Log{};
+        EXPECT_EQ(log, expected) << c.what;
+    }
+}
+
+TEST(FrontEnd, OnlySetupsSwitchHandsItOn) {
+    using launcher::Handover;
+    using launcher::HandoverFrom;
+    for (const wchar_t* line : {L"/handover", L"/HANDOVER", L"  /handover", L"/x /handover"}) {
+        EXPECT_EQ(HandoverFrom(line), Handover::FrontEnd) << fake::Narrow(line);
+    }
+    for (const wchar_t* line : {L"", L"/handover2", L"handover", L"/hand over"}) {
+        EXPECT_EQ(HandoverFrom(line), Handover::None) << fake::Narrow(line);
+    }
 }
 
 TEST(Centring, PlacesBothWindowsAsDesigned) {

@@ -4,6 +4,7 @@ never through a DLL planted beside it."""
 
 import shutil
 import subprocess
+import time
 from pathlib import Path
 
 from geometry import CANCEL_BUTTON, NEXT_BUTTON, ON_LABEL, STAND_IN_TITLE, Wizard, on_screen
@@ -150,20 +151,46 @@ def programs_started_from_another_folder_work_in_their_own(lab):
     expect_fatal_error_and_end(lab, setup, folder)
 
 
+# A start that finds the guard held and no window waits this long for one, then ends.
+WAIT_FOR_OTHER = 2.0
+# Wine's start and end of a process around it, however busy the machine: a wait without end,
+# or one per look, takes far longer.
+PROCESS_OVERHEAD = 6.0
+
+
+def hold_guard(lab, name, after_ms=0):
+    """The probe holding the guard with no window, as a front end that hangs before it shows;
+    the file whose creation lets go `after_ms` later, and the probe's process."""
+    let_go = lab.folder / name
+    holder = lab.wine.start(lab.wine.probe_exe, lab.folder, name,
+                            args=["guard", Wine.windows_path(let_go), str(after_ms)])
+    poll("the probe to hold the guard", lambda: Path(f"{let_go}.held").exists(), 30)
+    return let_go, holder
+
+
 @TESTS
 def a_second_front_end_opens_nothing_and_brings_the_shown_one_forward(lab):
     """Setup or Tourlet started again while the splash or the wizard shows, after another
     program took the foreground: it ends with 0 at once, and the shown window is in front.
-    And where the guard is held but no window comes, the new start does not wait long."""
+    Where the guard is held but no window comes, the new start does not wait long; where the
+    holder lets go while it waits, it opens its own window."""
     cd = lab.stage_cd()
-    let_go = lab.folder / "let-go"
-    holder = lab.wine.start(lab.wine.probe_exe, lab.folder, "guard",
-                            args=["guard", Wine.windows_path(let_go)])
-    poll("the probe to hold the guard", lambda: Path(f"{let_go}.held").exists(), 30)
+    let_go, holder = hold_guard(lab, "never")
+    started = time.monotonic()
     assert lab.wine.start(cd / "Setup.exe", cd, "setup-held").wait(20) == 0
+    took = time.monotonic() - started
+    assert WAIT_FOR_OTHER <= took < WAIT_FOR_OTHER + PROCESS_OVERHEAD, f"ended after {took:.1f} s"
+    print(f"  a start that found no window ended after {took:.1f} s")
     let_go.write_text("")
     assert holder.wait(20) == 0
+    # Let go while it waits: it looks for 2 s from its start, and its process is listed
+    # before it looks; the holder lets go half of that later.
+    let_go, holder = hold_guard(lab, "let-go", after_ms=int(WAIT_FOR_OTHER * 500))
     setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    poll("Setup to start", lambda: "setup.exe" in lab.programs_running(), 20)
+    let_go.write_text("")
+    assert holder.wait(20) == 0
+    splash(lab)
     for shown in ("splash", "wizard"):
         if shown == "wizard":
             click_continue(lab, setup)
@@ -179,6 +206,27 @@ def a_second_front_end_opens_nothing_and_brings_the_shown_one_forward(lab):
         assert lab.wine.press_ok(STAND_IN_TITLE)
     lab.display.click(*Wizard(lab.wine, lab.display).on_screen(*CANCEL_BUTTON))
     poll("every program to end", lambda: not lab.programs_running(), 20)
+
+
+@TESTS
+def a_failed_hand_off_keeps_the_front_end_and_its_box_comes_forward(lab):
+    """Tourlet missing: "Continue" gives "Fatal Error" with the splash hidden. Setup started
+    again, after another program took the foreground, opens no splash, ends with 0, and the
+    box is in front again."""
+    cd = lab.stage(folder_name="No Tourlet")
+    installer = lab.stage_cd()
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup")
+    wait_for_continue(lab)
+    lab.display.click(*on_screen(*ON_LABEL))
+    lab.wine.wait_for("Fatal Error", title="Fatal Error", cls="#32770")
+    lab.wine.start(installer / "VARNOK" / "Setup.exe", installer, "other")
+    lab.wine.wait_for("another program's window", title=STAND_IN_TITLE)
+    assert lab.wine.start(cd / "Setup.exe", cd, "again").wait(20) == 0
+    poll("the box in front", lambda: [
+        window for window in lab.wine.visible(title="Fatal Error") if window.foreground], 10)
+    assert not lab.wine.visible(cls="VarnokForm"), "a splash opened"
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+    expect_fatal_error_and_end(lab, setup, cd)
 
 
 @TESTS

@@ -13,8 +13,8 @@
 //                                    it, then what every method answers once the window is
 //                                    gone; <file>.ready tells that it holds the object
 //   probe short <path> <output file> the short form of the path
-//   probe guard <file>               holds the front end's guard until <file> exists;
-//                                    <file>.held tells that it holds it
+//   probe guard <file> [<ms>]        holds the front end's guard until <file> exists, and
+//                                    <ms> longer; <file>.held tells that it holds it
 //   probe events <class> <output file>
 //                                    the client area's accessibility events until
 //                                    <output file>.stop exists, one JSON object a line, the
@@ -615,8 +615,8 @@ int WriteShortPath(const std::wstring& path, const std::wstring& output) {
 }
 
 // Holds the front end's guard, as a front end would that hangs before its window shows:
-// writes <file>.held once it holds it, and lets go once <file> exists.
-int HoldGuard(const std::wstring& path) {
+// writes <file>.held once it holds it, and lets go `afterMs` after <file> exists.
+int HoldGuard(const std::wstring& path, DWORD afterMs) {
     HANDLE guard = CreateMutexW(nullptr, FALSE, L"Local\\Pelmor.VARNOK.FrontEnd");
     if (guard == nullptr || GetLastError() == ERROR_ALREADY_EXISTS ||
         !WriteFile(path + L".held", "held\n")) {
@@ -625,6 +625,7 @@ int HoldGuard(const std::wstring& path) {
     for (int waited = 0; !Exists(path) && waited < 2400; ++waited) {
         Sleep(50);
     }
+    Sleep(afterMs);
     CloseHandle(guard);
     return 0;
 }
@@ -659,8 +660,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"press") {
         return WithCom(Press, argv[2], argv[3]);
     }
-    if (argc == 3 && verb == L"guard") {
-        return HoldGuard(argv[2]);
+    if ((argc == 3 || argc == 4) && verb == L"guard") {
+        return HoldGuard(argv[2], argc == 4 ? wcstoul(argv[3], nullptr, 10) : 0);
     }
     if (argc == 4 && verb == L"short") {
         return WriteShortPath(argv[2], argv[3]);
@@ -674,10 +675,11 @@ int wmain(int argc, wchar_t** argv) {
         EnumWindows(ResizeMatchingWindow, reinterpret_cast<LPARAM>(&request));
         return request.done > 0 ? 0 : 1;
     }
-    std::fprintf(stderr,
-                 "usage: probe list <file> | probe close <class> | probe ok <title> | "
-                 "probe resize <class> <width> <height> | probe tree <class> <file> | "
-                 "probe press <class> <name> | probe hold <class> <file> | "
-                 "probe events <class> <file> | probe short <path> <file> | probe guard <file>\n");
+    std::fprintf(
+        stderr,
+        "usage: probe list <file> | probe close <class> | probe ok <title> | "
+        "probe resize <class> <width> <height> | probe tree <class> <file> | "
+        "probe press <class> <name> | probe hold <class> <file> | "
+        "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>]\n");
     return 2;
 }

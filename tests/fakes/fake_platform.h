@@ -101,23 +101,34 @@ class FakeSystem : public launcher::System {
     }
     std::optional<std::wstring> ProgramFolder() override { return programFolder; }
     launcher::ScreenSize PrimaryScreen() override { return screen; }
-    launcher::StartResult StartProgram(const std::wstring& path) override {
-        log_.push_back("start " + Narrow(path));
+    launcher::StartResult StartProgram(const std::wstring& path,
+                                       launcher::Handover handover) override {
+        const bool handingOn = handover == launcher::Handover::FrontEnd;
+        log_.push_back("start " + Narrow(path) + (handingOn ? " handing on the front end" : ""));
         if (duringStart) {
             duringStart();  // what the start lets through, such as a second click
         }
         return startResult;
     }
 
-    bool TakeFrontEndGuard() override {
-        log_.push_back(guardTaken ? "guard held elsewhere" : "guard taken");
-        return !std::exchange(guardTaken, true);
+    // Another front end holds the guard until `otherHoldsGuardUntil` and shows its window
+    // from `otherShowsFrom` on; a program the front end is handed on to holds it regardless.
+    bool TakeFrontEndGuard(launcher::Handover handover) override {
+        if (now < otherHoldsGuardUntil && handover == launcher::Handover::None) {
+            return false;
+        }
+        log_.push_back("guard taken");
+        return true;
     }
-    void LetGoOfFrontEndGuard() override {
-        log_.push_back("guard let go");
-        guardTaken = false;
+    void LetGoOfFrontEndGuard() override { log_.push_back("guard let go"); }
+    bool ShowOtherFrontEnd() override {
+        if (now < otherShowsFrom) {
+            return false;
+        }
+        log_.push_back("other front end shown");
+        return true;
     }
-    void ShowOtherFrontEnd() override { log_.push_back("other front end shown"); }
+    void Pause(unsigned ms) override { now += ms; }
 
     uint64_t now = 0;
     std::map<std::wstring, std::vector<uint8_t>> files;
@@ -130,7 +141,8 @@ class FakeSystem : public launcher::System {
     launcher::ScreenSize screen{1024, 768};
     launcher::StartResult startResult = launcher::StartResult::Started;
     std::function<void()> duringStart;
-    bool guardTaken = false;  // by this program or another front end
+    uint64_t otherHoldsGuardUntil = 0;
+    uint64_t otherShowsFrom = UINT64_MAX;
 
   private:
     std::vector<std::string>& log_;

@@ -121,7 +121,8 @@ TEST_F(Splash, ClickingContinueStartsTourletAndEnds) {
     LoadAndReveal();
     Click(kLabelX, kLabelY);
     EXPECT_EQ(form_["Text2"].Text(), L"D:\\Tourlet.exe");
-    EXPECT_EQ(log_, (Log{"guard let go", "print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "end"}));
+    EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe handing on the front end",
+                         "end"}));
     EXPECT_TRUE(form_.Ended());
 }
 
@@ -130,8 +131,8 @@ TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
     system_.startResult = launcher::StartResult::Failed;
     LoadAndReveal();
     Click(kLabelX, kLabelY);
-    EXPECT_EQ(log_, (Log{"guard let go", "print E:\\CDCOPY\\Tourlet.exe",
-                         "start E:\\CDCOPY\\Tourlet.exe", "hide",
+    EXPECT_EQ(log_, (Log{"print E:\\CDCOPY\\Tourlet.exe",
+                         "start E:\\CDCOPY\\Tourlet.exe handing on the front end", "hide",
                          "exclamation [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  "
                          "where  'd' is your CDROM drive",
                          "box [Pelmor's VARNOK] E:\\CDCOPY\\Tourlet.exe", "end"}));
@@ -169,8 +170,8 @@ TEST_F(Splash, EnterAndSpacePressContinueOnlyOnceItShows) {
         }
         log.clear();
         EXPECT_TRUE(form.KeyPressed(key, false));
-        EXPECT_EQ(log,
-                  (Log{"guard let go", "print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "end"}));
+        EXPECT_EQ(log, (Log{"print D:\\Tourlet.exe",
+                            "start D:\\Tourlet.exe handing on the front end", "end"}));
     }
 }
 
