@@ -94,10 +94,12 @@ Position CentredPosition(ScreenSize screen, int width, int height) {
 }
 
 void CentreWindow(forms::Form& window, System& system, int width, int height) {
-    const Position position =
-        CentredPosition(system.PrimaryScreen(), forms::Scale(width, window.Dpi()),
-                        forms::Scale(height, window.Dpi()));
-    window.Move(position.left, position.top);
+    window.Place([&window, &system, width, height] {
+        const Position position =
+            CentredPosition(system.PrimaryScreen(), forms::Scale(width, window.Dpi()),
+                            forms::Scale(height, window.Dpi()));
+        window.Move(position.left, position.top);
+    });
 }
 
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,

@@ -83,7 +83,8 @@ struct Position {
 // Where a window of the given size sits in the middle of the screen; a half pixel rounds
 // away from zero, and a screen smaller than the window gives negative positions.
 Position CentredPosition(ScreenSize screen, int width, int height);
-// The size in pixels at 96 dpi, scaled to the window's DPI like the rest of its design.
+// The size in pixels at 96 dpi, scaled to the window's DPI like the rest of its design; the
+// window is centred again at a new DPI until the user moves it.
 void CentreWindow(forms::Form& window, System& system, int width, int height);
 
 // Composes the install root (Text1) and the relative path into Text2 and starts it. On a

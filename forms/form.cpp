@@ -185,6 +185,17 @@ void Form::Load() {
     Fire(design_.name, Event::Load);
 }
 
+void Form::Place(std::function<void()> place) {
+    place_ = std::move(place);
+    place_();
+}
+
+void Form::PlaceAgain() {
+    if (place_) {
+        place_();
+    }
+}
+
 void Form::MouseMoved(int x, int y) {
     Fire(HitTest(x, y), Event::MouseMove);
 }

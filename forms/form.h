@@ -98,6 +98,11 @@ class Form {
 
     // What handlers do to the window.
     void Move(int left, int top) { host_.MoveWindow(left, top); }
+    // Places the window by a rule, such as in the middle of the screen, and again by the same
+    // rule once its DPI changes (which changes its size), until the user moves it.
+    void Place(std::function<void()> place);
+    void PlaceAgain();
+    void UserMoved() { place_ = nullptr; }
     void Hide();
     void Print(const std::wstring& text) { host_.PrintText(text); }
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
@@ -138,6 +143,7 @@ class Form {
     Animation standInAnimation_;
     base::Fault failure_;
     SmallMap<std::pair<std::string, Event>, std::function<void()>> handlers_;
+    std::function<void()> place_;
     std::string_view pressedOn_;
     bool inClick_ = false;
     bool closeRequested_ = false;

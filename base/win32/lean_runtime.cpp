@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "fault.h"
+
 namespace {
 
 constexpr const char* kOutOfMemory = "There is not enough memory to go on.";
@@ -20,20 +22,24 @@ DWORD WINAPI ShowBox(void* text) {
     return 0;
 }
 
-// Our windows take no message any more, and go: a paint, a timer or a posted press handled
-// now would run on what just failed. Told apart by the module that made them, so the
-// system's windows of this thread keep working.
+// Our windows let go of what clients hold of them, then take no message any more, and go: a
+// paint, a timer or a posted press handled now would run on what just failed, and a screen
+// reader's call would wait on this thread until the box is closed. Told apart by the module
+// that made them, so the system's windows of this thread keep working.
 BOOL CALLBACK Silence(HWND window, LPARAM module) {
     if (GetWindowLongPtrW(window, GWLP_HINSTANCE) == module) {
+        SendMessageW(window, base::win32::kEndingAfterFault, 0, 0);
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
         ShowWindow(window, SW_HIDE);
     }
     return TRUE;
 }
 
-// Allocates nothing: it also tells that memory ran out. The box runs on a thread of its own
-// while this one waits and pumps nothing, so nothing of ours runs behind it, not even a
-// screen reader's call; where no thread can be made, it shows here, our windows silenced.
+// Allocates nothing itself: it also tells that memory ran out. Our windows are silenced first,
+// so nothing of ours runs behind the box, and a screen reader's call is answered as
+// disconnected rather than left waiting. The box runs on a thread of its own, where a quit
+// this thread was told before cannot close it; this one pumps meanwhile for the system's
+// windows (COM's among them). Where no thread can be made, the box shows here.
 [[noreturn]] void Fatal(const char* what) {
     static bool telling = false;  // a fault while telling one ends at once
     if (!telling) {
@@ -47,7 +53,13 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
         }
         text[length] = L'\0';
         if (HANDLE box = CreateThread(nullptr, 0, ShowBox, text, 0, nullptr)) {
-            WaitForSingleObject(box, INFINITE);
+            while (MsgWaitForMultipleObjects(1, &box, FALSE, INFINITE, QS_ALLINPUT) ==
+                   WAIT_OBJECT_0 + 1) {
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    DispatchMessageW(&message);
+                }
+            }
         } else {
             ShowBox(text);
         }

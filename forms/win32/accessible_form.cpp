@@ -498,7 +498,7 @@ void FormAccessibility::Announce(HWND window, const Control& control, Change cha
     NotifyWinEvent(event, window, client, id);
 }
 
-void FormAccessibility::WindowDestroyed() {
+void FormAccessibility::Disconnect() {
     destroyed_ = true;
     if (object_) {
         object_->Disconnect();

@@ -124,8 +124,9 @@ class FormAccessibility {
     // window is being destroyed.
     LRESULT Answer(HWND window, WPARAM wParam, LPARAM lParam);
     void Announce(HWND window, const Control& control, Change change);
-    // Clients may hold the object longer than the window lives.
-    void WindowDestroyed();
+    // Clients may hold the object longer than the window lives, or than the program goes on
+    // after a fault: from now on it answers that it is gone.
+    void Disconnect();
 
   private:
     const Form& form_;

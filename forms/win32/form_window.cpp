@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "error.h"
+#include "fault.h"
 #include "form_pictures.h"
 #include "system_library.h"
 #include "text.h"
@@ -59,6 +60,15 @@ SIZE OuterSize(const FormDesign& design, int dpi) {
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
+// Per monitor v2 scales the frame with the DPI by itself; v1, which Windows 10 1607 knows
+// alone, does so only where the window asks while it is created.
+void ScaleFrameWithDpi(HWND window) {
+    const base::win32::SystemLibrary user32(L"user32.dll");
+    if (const auto enable = user32.Find<BOOL WINAPI(HWND)>("EnableNonClientDpiScaling")) {
+        enable(window);
+    }
+}
+
 void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -78,8 +88,10 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem&
     RegisterFormClass(instance, design.icon, WindowProc);
     const SIZE outer = OuterSize(design, kDesignDpi);
     const std::wstring caption(design.caption.empty() ? design.accessibleName : design.caption);
-    CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), CW_USEDEFAULT,
-                    CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, this);
+    // On the primary monitor, where the form centres it: laid out at that monitor's DPI from
+    // the start, it changes none when it moves there.
+    CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), 0, 0, outer.cx,
+                    outer.cy, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
         form_.Fail(
             base::Error("The window cannot be created: " + SystemMessage(GetLastError()) + "."));
@@ -89,20 +101,37 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem&
     LayOut(DpiOf(window_), nullptr);
 }
 
-// The whole design at `dpi`: the window's size, or the rectangle the system suggests for a
-// new DPI, the push buttons' places and fonts, and every control the form paints.
+// The whole design at `dpi`: the window's size, at the place the system suggests for a new
+// DPI or where the form's rule puts it, the push buttons' places and fonts, and every control
+// the form paints. The size is the design's to the pixel: per monitor v1 (Windows 10 1607)
+// asks for none and suggests a size scaled as a whole, frame included.
 void FormWindow::LayOut(int dpi, const RECT* suggested) {
     form_.SetDpi(dpi);
-    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (suggested != nullptr) {
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top, flags);
-    } else {
-        const SIZE outer = OuterSize(form_.Design(), dpi);
-        SetWindowPos(window_, nullptr, 0, 0, outer.cx, outer.cy, flags | SWP_NOMOVE);
-    }
+    const SIZE outer = OuterSize(form_.Design(), dpi);
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (suggested == nullptr ? SWP_NOMOVE : 0);
+    SetWindowPos(window_, nullptr, suggested != nullptr ? suggested->left : 0,
+                 suggested != nullptr ? suggested->top : 0, outer.cx, outer.cy, flags);
+    form_.PlaceAgain();
     buttons_.LayOut(form_, painter_);
     InvalidateRect(window_, nullptr, FALSE);
+}
+
+int FormWindow::MonitorDpi() const {
+    return DpiOf(window_);
+}
+
+// Sent to windows that are not per-monitor aware too, which must ignore it: the window's own
+// DPI tells. A window the user moved stays where the system suggests.
+void FormWindow::OnDpiChanged(const RECT& suggested) {
+    const int dpi = MonitorDpi();
+    if (dpi == form_.Dpi()) {
+        return;
+    }
+    RECT now{};
+    if (GetWindowRect(window_, &now) && (now.left != placedAt_.x || now.top != placedAt_.y)) {
+        form_.UserMoved();
+    }
+    LayOut(dpi, &suggested);
 }
 
 FormWindow::~FormWindow() {
@@ -122,6 +151,10 @@ int FormWindow::Run(const std::wstring& programTitle) {
         }
     }
     if (!form_.Ended()) {
+        // A hidden window is not told of a new DPI (the monitors' settings changed meanwhile).
+        if (const int dpi = MonitorDpi(); dpi != form_.Dpi()) {
+            LayOut(dpi, nullptr);
+        }
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
         form_.FocusFirst();
@@ -136,7 +169,9 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (!form_.Failure()) {
         return 0;
     }
-    // The failed form has stopped, so nothing more runs behind the error box.
+    // The failed form has stopped, so nothing more runs behind the error box, nor answers a
+    // screen reader from what failed.
+    accessibility_.Disconnect();
     if (window_ != nullptr) {
         ShowWindow(window_, SW_HIDE);
     }
@@ -171,11 +206,13 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
             static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        ScaleFrameWithDpi(window);
     }
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // After an error the window only waits for the program to end, and then lets go of what
     // outlives it: a screen reader may hold its accessible object.
-    const bool ending = message == WM_DESTROY || message == WM_NCDESTROY;
+    const bool ending = message == WM_DESTROY || message == WM_NCDESTROY ||
+                        message == base::win32::kEndingAfterFault;
     if (self == nullptr || (self->form_.Failure() && !ending)) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -227,15 +264,19 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             *reinterpret_cast<SIZE*>(lParam) = OuterSize(form_.Design(), LOWORD(wParam));
             return TRUE;
         case WM_DPICHANGED:  // moved onto a monitor of another DPI, or its scale changed
-            LayOut(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            OnDpiChanged(*reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_ENTERSIZEMOVE:
+            form_.UserMoved();
+            break;
         case WM_GETOBJECT:
             return accessibility_.Answer(window_, wParam, lParam);
         case AccessibleForm::kPressMessage:
             OnPressRequest(wParam);
             return 0;
         case WM_DESTROY:
-            accessibility_.WindowDestroyed();
+        case base::win32::kEndingAfterFault:
+            accessibility_.Disconnect();
             break;
         case WM_NCDESTROY:
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -285,6 +326,7 @@ void FormWindow::Invalidate(const Rect& area) {
 }
 
 void FormWindow::MoveWindow(int left, int top) {
+    placedAt_ = {left, top};
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -50,6 +50,10 @@ class FormWindow : public FormHost {
     void FocusChild(const Control& control) override { buttons_.Focus(control); }
     std::string_view FocusedChild() override { return buttons_.Focused(); }
 
+  protected:
+    // The DPI of the monitor the window is on, as the system gives it to the window.
+    virtual int MonitorDpi() const;
+
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void LayOut(int dpi, const RECT* suggested);
@@ -60,6 +64,7 @@ class FormWindow : public FormHost {
     void OnButtonDown(LPARAM position);
     void OnButtonUp(LPARAM position);
     void OnPressRequest(WPARAM designIndex);
+    void OnDpiChanged(const RECT& suggested);
     // Keys the form handles before the focused button sees them; true when it took one.
     bool PreTranslate(const MSG& message);
 
@@ -67,6 +72,7 @@ class FormWindow : public FormHost {
     Form form_;
     HWND window_ = nullptr;
     bool trackingLeave_ = false;  // TrackMouseEvent will tell when the pointer leaves
+    POINT placedAt_{};            // where the form last placed the window
     FormButtons buttons_;
     Pictures pictures_;
     FormPainter painter_{form_, pictures_};

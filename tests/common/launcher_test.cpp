@@ -95,7 +95,11 @@ TEST(Centring, ScalesTheSizeToTheWindowsDpi) {
     window.SetDpi(144);
     launcher::CentreWindow(window, system, 640, 480);  // as 960 x 720
     launcher::CentreWindow(window, system, 477, 400);  // as 716 x 600
-    EXPECT_EQ(log, (Log{"move 480,180", "move 602,240"}));
+    window.SetDpi(96);                                 // a new DPI: centred again, as 477 x 400
+    window.PlaceAgain();
+    window.UserMoved();  // and once the user moved it, left where it is
+    window.PlaceAgain();
+    EXPECT_EQ(log, (Log{"move 480,180", "move 602,240", "move 722,340"}));
 }
 
 TEST(Centring, LeavesAWindowLargerThanTheScreenReachingPastIt) {

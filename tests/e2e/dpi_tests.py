@@ -12,6 +12,7 @@ SCREEN = (2048, 1536)
 RED = (0xFF, 0, 0)
 HIGHLIGHT = (376, 424, 497, 457)
 PAGE_BOX, MAKER_BOX, PICTURE_BOX = (152, 16, 457, 265), (16, 272, 121, 289), (16, 16, 136, 262)
+TOURLET_CENTRED_AS = (477, 400)  # not its own size: the size it is centred as
 BUTTONS = {"< &Back": (200, 296, 281, 321), "&Next >": (280, 296, 361, 321),
            "Cancel": (376, 296, 457, 321)}
 
@@ -49,7 +50,12 @@ class Client:
 def expect_size(window, width, height, dpi):
     wanted = (scale(width, dpi), scale(height, dpi))
     got = (window.client_width, window.client_height)
-    assert all(abs(a - b) <= 2 for a, b in zip(got, wanted)), (dpi, got, wanted)
+    assert got == wanted, (dpi, got, wanted)
+
+
+def centred(size, screen, dpi):
+    """Where the programs centre a window of a 96-dpi `size` at `dpi`: half away from zero."""
+    return tuple((screen_side - scale(side, dpi) + 1) // 2 for side, screen_side in zip(size, screen))
 
 
 def ink_in(shot, box, background):
@@ -202,18 +208,25 @@ def the_wizard_is_its_design_scaled_at_every_dpi(lab):
 @TESTS
 def a_new_dpi_lays_the_window_out_afresh(lab):
     """Wine has one DPI for every monitor and never sends WM_DPICHANGED: the form sampler
-    sends it itself, at the size it gives for 144 dpi, as Windows does when a window moves
-    onto a denser monitor. The buttons and the page text then stand at their 144-dpi places,
-    as a start at 144 dpi puts them."""
+    takes 144 dpi for its monitor and sends it itself, at the size it gives for 144 dpi, as
+    Windows does when a window moves onto a denser monitor or the monitor's scale changes.
+    The window is then the design at 144 dpi in the system's 144-dpi frame, centred as
+    Tourlet centres it, with the buttons and the page text at their 144-dpi places."""
     lab.use_screen(*SCREEN)
     sampler = lab.programs / "tests" / "e2e" / "form_sampler.exe"
     process = lab.wine.start(sampler, sampler.parent, "sampler")
     window = lab.wine.wait_for("the sampler", title=WIZARD_TITLE)
+    assert (window.left, window.top) == centred(TOURLET_CENTRED_AS, SCREEN, 96), window
     lab.display.click(*Client(window, 96).at(300, 100))  # Label1
     poll("the window at 144 dpi", lambda: lab.wine.visible(title=WIZARD_TITLE)[0].client_width
          > 469, 10)
     window = lab.wine.wait_for("the sampler", title=WIZARD_TITLE)
-    print(f"  client {window.client_width} x {window.client_height}")
+    # Wine still draws the frame at its one DPI, so the client area is what that frame leaves.
+    left, top, right, bottom = lab.wine.frame(window, 144)
+    outer = (window.right - window.left, window.bottom - window.top)
+    assert outer == (scale(469, 144) + right - left, scale(329, 144) + bottom - top), \
+        (outer, (left, top, right, bottom))
+    assert (window.left, window.top) == centred(TOURLET_CENTRED_AS, SCREEN, 144), window
     client = Client(window, 144)
     lab.display.wait_for_picture("the sampler at 144 dpi",
                                  lambda shot: expect_wizard(shot, client, window) is not None,

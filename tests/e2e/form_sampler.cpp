@@ -3,7 +3,7 @@
 // logic aside. Clicking Label2 fails the form, as a failing handler would; clicking Image1
 // misuses a container, with a press of Next posted just before, which must never run;
 // clicking Label1 moves the window, as it were, onto a monitor of 144 dpi: it is asked for
-// its size there and told of the change, as Windows would.
+// its size there and told of the change, as Windows would. It is centred as Tourlet is.
 //   form_sampler.exe           ends with its window
 //   form_sampler.exe outlive   pumps messages on after its window is destroyed, until its
 //                              thread is told to quit: what a client that held the window's
@@ -20,10 +20,26 @@
 
 namespace {
 
+// Wine gives every monitor one DPI: this window's monitor takes another when told.
+class SamplerWindow : public forms::win32::FormWindow {
+  public:
+    using FormWindow::FormWindow;
+    void MoveToMonitorOf(int dpi) { monitorDpi_ = dpi; }
+
+  protected:
+    int MonitorDpi() const override {
+        return monitorDpi_ != 0 ? monitorDpi_ : FormWindow::MonitorDpi();
+    }
+
+  private:
+    int monitorDpi_ = 0;
+};
+
 int RunSampler(HINSTANCE instance) {
     launcher::Win32System system;
-    forms::win32::FormWindow window(instance, tourlet::WizardDesign(), system);
+    SamplerWindow window(instance, tourlet::WizardDesign(), system);
     forms::Form& form = window.GetForm();
+    form.On("Page1", forms::Event::Load, [&] { launcher::CentreWindow(form, system, 477, 400); });
     const auto tell = [&form](const wchar_t* what) {
         form.ShowMessage(what, L"Sampler", forms::MessageIcon::None);
     };
@@ -39,6 +55,7 @@ int RunSampler(HINSTANCE instance) {
             [&form] { form.Fail(base::Error("A handler failed.")); });
     form.On("Label1", forms::Event::Click, [&window] {
         constexpr UINT kDenser = 144;
+        window.MoveToMonitorOf(kDenser);
         SIZE size{};
         SendMessageW(window.Handle(), WM_GETDPISCALEDSIZE, kDenser,
                      reinterpret_cast<LPARAM>(&size));

@@ -11,10 +11,13 @@
 //   probe hold <class> <file>        holds the client area's object while the window goes:
 //                                    what it answers where the accessibility contract fixes
 //                                    it, then what every method answers once the window is
-//                                    gone; <file>.ready tells that it holds the object
+//                                    gone or hidden; <file>.ready tells that it holds it
 //   probe short <path> <output file> the short form of the path
 //   probe guard <file> [<ms>]        holds the front end's guard until <file> exists, and
 //                                    <ms> longer; <file>.held tells that it holds it
+//   probe frame <style> <ex style> <dpi> <output file>
+//                                    what the system's frame of a window of that style adds
+//                                    to its client area at that DPI: left, top, right, bottom
 //   probe events <class> <output file>
 //                                    the client area's accessibility events until
 //                                    <output file>.stop exists, one JSON object a line, the
@@ -558,8 +561,9 @@ std::vector<std::string> CallEveryMethod(IAccessible* object) {
 // window goes, however it goes. While the window lives: the answers Active Accessibility's
 // contract fixes (no child id at all names the object itself; an id past the last child and
 // a default action where there is none are refused as documented). Writes `<file>.ready`
-// once it holds the object; once the window is gone, calls every method. Then it ends the
-// message loop of the window's thread, for a program that pumps on past its window.
+// once it holds the object; once the window is gone or hidden (a program that failed, its
+// box showing), calls every method. Where the window is gone, it then ends the message loop
+// of the window's thread, for a program that pumps on past its window.
 int Hold(const std::wstring& className, const std::wstring& path) {
     HWND window = FindWindowW(className.c_str(), nullptr);
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
@@ -587,14 +591,16 @@ int Hold(const std::wstring& className, const std::wstring& path) {
     SysFreeString(action);
     alive.push_back(Field("first_child_action", Hresult(result)));
     const bool ready = WriteFile(path + L".ready", "ready\n");
-    for (int waited = 0; ready && IsWindow(window) && waited < 2400; ++waited) {
+    for (int waited = 0; ready && IsWindowVisible(window) && waited < 2400; ++waited) {
         Sleep(50);
     }
-    const bool gone = !IsWindow(window);
+    const bool gone = !IsWindowVisible(window);
     const std::vector<std::string> after =
         gone ? CallEveryMethod(client) : std::vector<std::string>{};
     client->Release();
-    PostThreadMessageW(thread, WM_QUIT, 0, 0);
+    if (!IsWindow(window)) {
+        PostThreadMessageW(thread, WM_QUIT, 0, 0);
+    }
     return gone && WriteFile(
                        path,
                        Object({Field("alive", Object(alive)), Field("gone", Object(after))}) + "\n")
@@ -612,6 +618,18 @@ int WriteShortPath(const std::wstring& path, const std::wstring& output) {
     }
     shortPath.resize(length);
     return WriteFile(output, Json(shortPath) + "\n") ? 0 : 2;
+}
+
+int WriteFrame(const wchar_t* style, const wchar_t* exStyle, const wchar_t* dpi,
+               const std::wstring& output) {
+    RECT frame{};
+    if (!AdjustWindowRectExForDpi(&frame, wcstoul(style, nullptr, 10), FALSE,
+                                  wcstoul(exStyle, nullptr, 10), wcstoul(dpi, nullptr, 10))) {
+        return 1;
+    }
+    const std::string json =
+        Array({Json(frame.left), Json(frame.top), Json(frame.right), Json(frame.bottom)});
+    return WriteFile(output, json + "\n") ? 0 : 2;
 }
 
 // Holds the front end's guard, as a front end would that hangs before its window shows:
@@ -666,6 +684,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"short") {
         return WriteShortPath(argv[2], argv[3]);
     }
+    if (argc == 6 && verb == L"frame") {
+        return WriteFrame(argv[2], argv[3], argv[4], argv[5]);
+    }
     if (argc == 4 && verb == L"events") {
         return WithCom(WatchEvents, argv[2], argv[3]);
     }
@@ -680,6 +701,7 @@ int wmain(int argc, wchar_t** argv) {
         "usage: probe list <file> | probe close <class> | probe ok <title> | "
         "probe resize <class> <width> <height> | probe tree <class> <file> | "
         "probe press <class> <name> | probe hold <class> <file> | "
-        "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>]\n");
+        "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>] | "
+        "probe frame <style> <ex style> <dpi> <file>\n");
     return 2;
 }

@@ -445,6 +445,15 @@ class Wine:
         assert self.probe("short", path, self.windows_path(output)) == 0, f"no short form of {path}"
         return json.loads(output.read_text("utf-8"))
 
+    def frame(self, window, dpi):
+        """What the system's frame of `window`'s style adds around a client area at `dpi`:
+        left, top, right and bottom."""
+        output = self.logs / "frame.json"
+        output.unlink(missing_ok=True)
+        assert self.probe("frame", str(window.style), str(window.ex_style), str(dpi),
+                          self.windows_path(output)) == 0, "no frame"
+        return json.loads(output.read_text("utf-8"))
+
     def press_ok(self, title):
         return self.probe("ok", title) == 0
 

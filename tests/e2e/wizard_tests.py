@@ -206,23 +206,28 @@ def wizard_reads_to_a_screen_reader(lab):
 
 @TESTS
 def an_object_held_past_its_window_answers_disconnected(lab):
-    """The form sampler pumps on after its window is destroyed, so every call reaches the
-    object itself, and each must answer RPC_E_DISCONNECTED: after a close, and after a
-    handler failed, when the window ignores all else."""
+    """Every call on a held object must answer RPC_E_DISCONNECTED, and at once: after a close
+    (the form sampler pumps on after its window is destroyed, so the calls reach the object
+    itself), and while the box of a failed handler or of the runtime's fault shows, the
+    window hidden."""
     sampler = lab.programs / "tests" / "e2e" / "form_sampler.exe"
-    for ending, code in (("close", 0), ("failure", 1)):
-        process = lab.wine.start(sampler, sampler.parent, f"sampler-{ending}", args=["outlive"])
+    endings = (("close", None, None, 0), ("failure", (60, 280), "Sampler", 1),
+               ("fault", (70, 100), "Error", 1))  # Label2's handler fails; Image1's misuses
+    for ending, place, box, code in endings:
+        process = lab.wine.start(sampler, sampler.parent, f"sampler-{ending}",
+                                 args=["outlive"] if ending == "close" else [])
         window = Wizard(lab.wine, lab.display)
         held = lab.wine.hold_accessible("VarnokForm")
         if ending == "close":
             assert lab.wine.close("VarnokForm")
         else:
-            lab.display.click(*window.on_screen(60, 280))  # Label2, whose handler fails
-            lab.wine.wait_for("the error box", title="Sampler", cls="#32770")
-            assert lab.wine.press_ok("Sampler")
+            lab.display.click(*window.on_screen(*place))
+            lab.wine.wait_for("the error box", title=box, cls="#32770")
         answers = lab.wine.held_answers(held)["gone"]
         assert len(answers) == IACCESSIBLE_METHODS, answers
         assert set(answers.values()) == {RPC_E_DISCONNECTED}, (ending, answers)
+        if box:
+            assert lab.wine.press_ok(box)
         assert process.wait(20) == code
 
 

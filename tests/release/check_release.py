@@ -130,7 +130,9 @@ def manifests_ask_for_no_elevation_and_know_each_monitors_dpi(options):
         assert systems == SUPPORTED_OS, (name, systems)
         settings = {element.tag.split("}")[1]: element.text for element in manifest.iter()
                     if element.tag.startswith("{http://schemas.microsoft.com/SMI/")}
-        assert settings == {"dpiAware": "true", "dpiAwareness": "PerMonitorV2"}, (name, settings)
+        # 1607 knows no PerMonitorV2 and takes the next value it knows: PerMonitor.
+        assert settings == {"dpiAware": "true", "dpiAwareness": "PerMonitorV2, PerMonitor"}, \
+            (name, settings)
         assert manifest.find(f"{ASM_V1}dependency") is None, f"{name} depends on an assembly"
 
 
