@@ -280,13 +280,15 @@ StartResult Win32System::StartProgram(const std::wstring& path, Handover handove
         return StartResult::Failed;
     }
     const bool handingOn = handover == Handover::FrontEnd;
+    const std::wstring handedOn =
+        std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
     start.fMask =
         SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (handingOn ? SEE_MASK_NOCLOSEPROCESS : 0);
     start.hwnd = owner_;
     start.lpFile = path.c_str();
-    start.lpParameters = handingOn ? kHandoverSwitch : nullptr;
+    start.lpParameters = handingOn ? handedOn.c_str() : nullptr;
     start.nShow = SW_SHOWNORMAL;
     // A start meanwhile waits for the next program's window, not this one's, which goes.
     Mark(!handingOn);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "handles.h"
+#include "language.h"
 #include "launcher.h"
 #include "system_library.h"
 
@@ -13,6 +14,10 @@ namespace launcher {
 
 class Win32System : public System {
   public:
+    // The language the program speaks, which a program it hands the front end on speaks too.
+    explicit Win32System(const Language& language = ShippedLanguages()[0])
+        : language_(language) {}
+
     // The window that owns what the starts show (prompts), and that a later start of the
     // front end brings to the front while this program holds the guard; given once it exists.
     void SetOwner(HWND owner);
@@ -31,6 +36,7 @@ class Win32System : public System {
     void Pause(unsigned ms) override { Sleep(ms); }
 
   private:
+    const Language& language_;
     // The mark that a later start finds the guard's holder by.
     void Mark(bool marked);
     void HandGuardTo(HANDLE process);

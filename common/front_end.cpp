@@ -1,0 +1,45 @@
+#include "front_end.h"
+
+#include "language.h"
+#include "product.h"
+#include "system_library.h"
+
+namespace launcher {
+namespace {
+
+// The user's preferred UI languages, first first, each ended by a null character; none where
+// they cannot be read.
+std::wstring PreferredUiLanguages() {
+    ULONG count = 0;
+    ULONG size = 0;
+    if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &size) || size == 0) {
+        return {};
+    }
+    std::wstring names(size, L'\0');
+    if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, names.data(), &size)) {
+        return {};
+    }
+    return names;
+}
+
+}  // namespace
+
+FrontEnd::FrontEnd(const wchar_t* commandLine)
+    : system_(ChooseLanguage(commandLine, PreferredUiLanguages())) {
+    base::win32::RestrictDllSearchToSystemFolder();
+    // A disc taken out or unreadable fails the read, rather than raising the system's "There
+    // is no disk in the drive" box over the window. This thread's mode only: the programs it
+    // starts inherit the process's, which stays the system's.
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
+    opens_ = TakeFrontEnd(system_, HandoverFrom(commandLine));
+}
+
+int FrontEnd::Run(forms::win32::FormWindow& window) {
+    system_.SetOwner(window.Handle());
+    WorkInProgramFolder(system_);
+    const int code = window.Run(kProgramTitle);
+    system_.LetGoOfFrontEndGuard();  // takes its mark off the window before the window goes
+    return code;
+}
+
+}  // namespace launcher

@@ -1,0 +1,43 @@
+// The start-up and the end that both programs share around their one window.
+#pragma once
+
+#include <windows.h>
+
+#include "form_window.h"
+#include "win32_system.h"
+
+namespace launcher {
+
+// Before the window: system DLLs only, no system box over it from a failing drive, the
+// language chosen once, one front end at a time. After it: the guard let go.
+class FrontEnd {
+  public:
+    explicit FrontEnd(const wchar_t* commandLine);
+    FrontEnd(const FrontEnd&) = delete;
+    FrontEnd& operator=(const FrontEnd&) = delete;
+
+    // False where another front end runs: it was brought forward, and this program ends.
+    bool Opens() const { return opens_; }
+    Win32System& System() { return system_; }
+    // Marks the window as the front end's, makes the program's folder the working directory,
+    // runs the window to its end and lets go of the guard; the program's exit code.
+    int Run(forms::win32::FormWindow& window);
+
+  private:
+    Win32System system_;
+    bool opens_ = false;
+};
+
+// A whole program: its window of `design`, with `Handlers` made for its form.
+template <typename Handlers>
+int RunFrontEnd(HINSTANCE instance, const wchar_t* commandLine, const forms::FormDesign& design) {
+    FrontEnd frontEnd(commandLine);
+    if (!frontEnd.Opens()) {
+        return 0;
+    }
+    forms::win32::FormWindow window(instance, design, frontEnd.System());
+    Handlers handlers(window.GetForm(), frontEnd.System());
+    return frontEnd.Run(window);
+}
+
+}  // namespace launcher

@@ -1,0 +1,122 @@
+#include "language.h"
+
+#include <array>
+
+namespace launcher {
+namespace {
+
+constexpr std::array<Language, 9> kShipped{{
+    {L"en-US", 0x0409},
+    {L"de-DE", 0x0407},
+    {L"fr-FR", 0x040C},
+    {L"es-ES", 0x0C0A},
+    {L"ja-JP", 0x0411},
+    {L"zh-CN", 0x0804},
+    {L"ar-SA", 0x0401},
+    {L"qps-ploc", 0x0501},   // pseudo-language: accented, longer, bracketed
+    {L"qps-plocm", 0x09FF},  // the same, mirrored
+}};
+
+constexpr std::wstring_view kLanguageSwitch = L"/lang=";
+
+// Tags are ASCII, and compared in any case.
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first subtag of `tag`, and `tag` past it.
+std::wstring_view NextSubtag(std::wstring_view& tag) {
+    const size_t end = std::min(tag.find_first_of(L"-_"), tag.size());
+    const std::wstring_view subtag = tag.substr(0, end);
+    tag.remove_prefix(std::min(end + 1, tag.size()));
+    return subtag;
+}
+
+// Chinese is two written languages: Simplified (China, Singapore) and Traditional (Taiwan,
+// Hong Kong, Macao); a bare "zh" is taken as Simplified.
+bool Traditional(std::wstring_view tag) {
+    while (!tag.empty()) {
+        const std::wstring_view subtag = NextSubtag(tag);
+        for (const wchar_t* traditional : {L"Hant", L"TW", L"HK", L"MO"}) {
+            if (SameText(subtag, traditional)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The same language, of any region: the primary subtags agree, and for Chinese the script.
+// Pseudo-languages match only themselves.
+bool SameLanguage(std::wstring_view a, std::wstring_view b) {
+    std::wstring_view restOfA = a;
+    std::wstring_view restOfB = b;
+    const std::wstring_view primary = NextSubtag(restOfA);
+    if (primary.empty() || !SameText(primary, NextSubtag(restOfB)) || SameText(primary, L"qps")) {
+        return false;
+    }
+    return !SameText(primary, L"zh") || Traditional(a) == Traditional(b);
+}
+
+const Language* Match(std::wstring_view wanted) {
+    for (const Language& language : kShipped) {
+        if (SameText(language.tag, wanted)) {
+            return &language;
+        }
+    }
+    for (const Language& language : kShipped) {
+        if (SameLanguage(language.tag, wanted)) {
+            return &language;
+        }
+    }
+    return nullptr;
+}
+
+// The tag of the last `/lang=` switch; empty where there is none.
+std::wstring_view SwitchedTag(std::wstring_view commandLine) {
+    std::wstring_view tag;
+    while (!commandLine.empty()) {
+        const size_t end = std::min(commandLine.find(L' '), commandLine.size());
+        const std::wstring_view word = commandLine.substr(0, end);
+        if (SameText(word.substr(0, kLanguageSwitch.size()), kLanguageSwitch)) {
+            tag = word.substr(kLanguageSwitch.size());
+        }
+        commandLine.remove_prefix(std::min(end + 1, commandLine.size()));
+    }
+    return tag;
+}
+
+}  // namespace
+
+std::span<const Language> ShippedLanguages() {
+    return kShipped;
+}
+
+const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred) {
+    if (const Language* switched = Match(SwitchedTag(commandLine))) {
+        return *switched;
+    }
+    while (!preferred.empty()) {
+        const size_t end = std::min(preferred.find(L'\0'), preferred.size());
+        if (const Language* found = Match(preferred.substr(0, end))) {
+            return *found;
+        }
+        preferred.remove_prefix(std::min(end + 1, preferred.size()));
+    }
+    return kShipped[0];
+}
+
+std::wstring LanguageSwitch(const Language& language) {
+    return std::wstring(kLanguageSwitch) + std::wstring(language.tag);
+}
+
+}  // namespace launcher
