@@ -1,5 +1,7 @@
 #include "front_end.h"
 
+#include "fault.h"
+
 #include "language.h"
 #include "product.h"
 #include "system_library.h"
@@ -31,6 +33,7 @@ FrontEnd::FrontEnd(const wchar_t* commandLine)
     // is no disk in the drive" box over the window. This thread's mode only: the programs it
     // starts inherit the process's, which stays the system's.
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
+    base::win32::SetFaultLanguage(system_.SpokenLanguage().id);
     opens_ = TakeFrontEnd(system_, HandoverFrom(commandLine));
 }
 

@@ -28,13 +28,16 @@ class FrontEnd {
     bool opens_ = false;
 };
 
-// A whole program: its window of `design`, with `Handlers` made for its form.
+// A whole program: its window, of the design `Design` makes in the program's language, with
+// `Handlers` made for its form.
 template <typename Handlers>
-int RunFrontEnd(HINSTANCE instance, const wchar_t* commandLine, const forms::FormDesign& design) {
+int RunFrontEnd(HINSTANCE instance, const wchar_t* commandLine,
+                forms::FormDesign (*Design)(forms::FormSystem&)) {
     FrontEnd frontEnd(commandLine);
     if (!frontEnd.Opens()) {
         return 0;
     }
+    const forms::FormDesign design = Design(frontEnd.System());
     forms::win32::FormWindow window(instance, design, frontEnd.System());
     Handlers handlers(window.GetForm(), frontEnd.System());
     return frontEnd.Run(window);

@@ -1,5 +1,7 @@
 #include "launcher.h"
 
+#include "text_ids.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
@@ -114,7 +116,9 @@ void StartProgram(forms::Form& window, System& system, const std::wstring& relat
     }
     window.Hide();
     window.Stop();  // nothing runs behind the boxes of an ending program
-    window.ShowMessage(kFatalErrorText, kFatalErrorTitle, forms::MessageIcon::Exclamation);
+    window.ShowMessage(std::wstring(system.Text(texts::kFatalErrorText)),
+                       std::wstring(system.Text(texts::kFatalErrorTitle)),
+                       forms::MessageIcon::Exclamation);
     if (echo == Echo::On) {
         window.ShowMessage(command, programTitle, forms::MessageIcon::None);
     }

@@ -47,10 +47,6 @@ class System : public forms::FormSystem {
     virtual void Pause(unsigned ms) = 0;
 };
 
-inline constexpr const wchar_t* kFatalErrorTitle = L"Fatal Error";
-inline constexpr const wchar_t* kFatalErrorText =
-    L"Error 101 - Run  d:\\VARNOK\\Setup.exe  where  'd' is your CDROM drive";
-
 enum class Echo { Off, On };
 
 // The command-line switch of a program the front end is handed on to.

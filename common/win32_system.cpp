@@ -205,6 +205,12 @@ std::optional<std::wstring> Win32System::ProgramFolder() {
     return path.substr(0, driveRoot ? slash + 1 : slash);
 }
 
+// From the program's string table in its language; English where that lacks a text.
+std::wstring_view Win32System::Text(int id) {
+    const std::wstring_view text = base::win32::ResourceText(id, language_.id);
+    return !text.empty() ? text : base::win32::ResourceText(id, ShippedLanguages().front().id);
+}
+
 uint64_t Win32System::NowMs() {
     return GetTickCount64();
 }
@@ -280,8 +286,7 @@ StartResult Win32System::StartProgram(const std::wstring& path, Handover handove
         return StartResult::Failed;
     }
     const bool handingOn = handover == Handover::FrontEnd;
-    const std::wstring handedOn =
-        std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
+    const std::wstring handedOn = std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
     start.fMask =

@@ -15,14 +15,15 @@ namespace launcher {
 class Win32System : public System {
   public:
     // The language the program speaks, which a program it hands the front end on speaks too.
-    explicit Win32System(const Language& language = ShippedLanguages()[0])
-        : language_(language) {}
+    explicit Win32System(const Language& language = ShippedLanguages()[0]) : language_(language) {}
 
     // The window that owns what the starts show (prompts), and that a later start of the
     // front end brings to the front while this program holds the guard; given once it exists.
     void SetOwner(HWND owner);
+    const Language& SpokenLanguage() const { return language_; }
 
     uint64_t NowMs() override;
+    std::wstring_view Text(int id) override;
     base::Result<std::unique_ptr<forms::FileReader>> OpenFile(const std::wstring& name) override;
 
     std::optional<std::wstring> CurrentDirectory() override;

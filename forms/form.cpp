@@ -87,6 +87,7 @@ bool Control::TakesMouse() const {
 Form::Form(const FormDesign& design, FormHost& host, FormSystem& system)
     : design_(design),
       host_(host),
+      system_(system),
       standIn_(kStandInDesign, *this),
       standInAnimation_(standIn_, *this, system, kAnimationTimerBase) {
     for (const ControlDesign& control : design.controls) {

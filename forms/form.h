@@ -61,6 +61,8 @@ class Form {
 
     const FormDesign& Design() const { return design_; }
     FormHost& Host() { return host_; }
+    // A text of the program's, in the language it speaks (texts::Id).
+    std::wstring_view Text(int id) const { return system_.Text(id); }
     // The DPI the window shows the design at; every rectangle below is scaled to it.
     int Dpi() const { return dpi_; }
     void SetDpi(int dpi) { dpi_ = dpi; }
@@ -137,6 +139,7 @@ class Form {
 
     const FormDesign& design_;
     FormHost& host_;
+    FormSystem& system_;
     std::vector<std::unique_ptr<Control>> controls_;
     SmallMap<std::string_view, std::unique_ptr<Animation>> animations_;
     Control standIn_;

@@ -1,5 +1,5 @@
-// What a form needs of the operating system rather than of its window: files and the clock.
-// The real one, or a fake in tests.
+// What a form needs of the operating system rather than of its window: files, the clock and
+// the program's texts. The real one, or a fake in tests.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,9 @@ class FormSystem {
     virtual ~FormSystem() = default;
 
     virtual uint64_t NowMs() = 0;
+    // A text of the program's, in the language it speaks (texts::Id); it lasts as long as the
+    // program.
+    virtual std::wstring_view Text(int id) = 0;
     // Opens a file named relative to the working directory.
     virtual base::Result<std::unique_ptr<FileReader>> OpenFile(const std::wstring& name) = 0;
 };

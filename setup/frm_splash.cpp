@@ -1,6 +1,7 @@
 #include "frm_splash.h"
 
 #include "resource.h"
+#include "text_ids.h"
 
 namespace setup {
 
@@ -8,8 +9,9 @@ using forms::Colour;
 using forms::Event;
 using forms::Kind;
 
-const forms::FormDesign& SplashDesign() {
-    static const forms::FormDesign design{
+forms::FormDesign SplashDesign(forms::FormSystem& system) {
+    const auto text = [&system](int id) { return system.Text(id); };
+    return forms::FormDesign{
         .name = "frmSplash",
         .caption = L"",
         .frame = forms::Frame::FixedSingle,
@@ -22,7 +24,8 @@ const forms::FormDesign& SplashDesign() {
         .backColour = Colour::Rgb(0xFFFFFF),
         .foreColour = forms::kButtonText,
         .icon = IDI_VARNOK,
-        .accessibleName = L"Pelmor's VARNOK",
+        .font = {text(texts::kWindowFace), 8, 400},
+        .accessibleName = launcher::kProgramTitle,
         .controls = {
             {.name = "Text2",
              .kind = Kind::TextBox,
@@ -42,7 +45,7 @@ const forms::FormDesign& SplashDesign() {
              .rect = {248, 56, 361, 361},
              .tabIndex = 0,
              .backColour = Colour::Rgb(0xFFFFFF),
-             .accessibleName = L"VARNOK animation"},
+             .accessibleName = text(texts::kSetupAnimation)},
             {.name = "Shape1",
              .kind = Kind::Shape,
              .rect = {64, 432, 137, 25},
@@ -51,22 +54,22 @@ const forms::FormDesign& SplashDesign() {
              .kind = Kind::Image,
              .rect = {0, 0, 634, 51},
              .picture = IDB_BANNER,
-             .accessibleName = L"Pelmor banner"},
+             .accessibleName = text(texts::kSetupBanner)},
             {.name = "Image2",
              .kind = Kind::Image,
              .rect = {0, 48, 251, 414},
              .picture = IDB_SIDE_PANEL,
-             .accessibleName = L"Pelmor's VARNOK title and notices"},
+             .accessibleName = text(texts::kSetupSidePanel)},
             {.name = "Label8",
              .kind = Kind::Label,
              .rect = {376, 432, 121, 17},
              .tabIndex = 1,
              .visible = false,
-             .text = L"Continue",
+             .text = text(texts::kSetupContinue),
              .foreColour = Colour::Rgb(0x0000C0),
              .transparent = true,
              .alignment = forms::Alignment::Centre,
-             .font = forms::FontDesign{L"Arial", 12, 700}},
+             .font = forms::FontDesign{text(texts::kSetupContinueFace), 12, 700}},
             {.name = "Shape3",
              .kind = Kind::Shape,
              .rect = {376, 424, 121, 33},
@@ -74,7 +77,6 @@ const forms::FormDesign& SplashDesign() {
              .backColour = Colour::Rgb(0xFFFF00),
              .shape = forms::ShapeStyle::Ellipse},
         }};
-    return design;
 }
 
 FrmSplash::FrmSplash(forms::Form& form, launcher::System& system) : form_(form), system_(system) {

@@ -9,7 +9,8 @@ namespace setup {
 
 inline constexpr const wchar_t* kClipFile = L"Varnok.avi";
 
-const forms::FormDesign& SplashDesign();
+// The window's design, with the texts of the language the program speaks.
+forms::FormDesign SplashDesign(forms::FormSystem& system);
 
 class FrmSplash {
   public:

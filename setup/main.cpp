@@ -5,5 +5,5 @@
 #include "frm_splash.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-    return launcher::RunFrontEnd<setup::FrmSplash>(instance, commandLine, setup::SplashDesign());
+    return launcher::RunFrontEnd<setup::FrmSplash>(instance, commandLine, setup::SplashDesign);
 }

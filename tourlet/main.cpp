@@ -5,5 +5,5 @@
 #include "page1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-    return launcher::RunFrontEnd<tourlet::Page1>(instance, commandLine, tourlet::WizardDesign());
+    return launcher::RunFrontEnd<tourlet::Page1>(instance, commandLine, tourlet::WizardDesign);
 }

@@ -6,7 +6,8 @@
 
 namespace tourlet {
 
-const forms::FormDesign& WizardDesign();
+// The window's design, with the texts of the language the program speaks.
+forms::FormDesign WizardDesign(forms::FormSystem& system);
 
 class Page1 {
   public:

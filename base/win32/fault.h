@@ -9,4 +9,8 @@ namespace base::win32 {
 // of what outlives it (an accessible object a screen reader holds) while its thread waits.
 inline constexpr UINT kEndingAfterFault = WM_APP + 0x7F;
 
+// The language of the runtime's own boxes (memory run out, an internal fault); English until
+// the program says.
+void SetFaultLanguage(LANGID language);
+
 }  // namespace base::win32

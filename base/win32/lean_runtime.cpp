@@ -4,17 +4,23 @@
 // of each program. Here those faults end the program after telling why.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <new>
 
 #include "fault.h"
+#include "text.h"
+#include "text_ids.h"
 
 namespace {
 
-constexpr const char* kOutOfMemory = "There is not enough memory to go on.";
+LANGID faultLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+constexpr int kOutOfMemory = texts::kOutOfMemory;
 // What a misused container or function object tells: its own text is the runtime's, for a
 // programmer, and some of it a printf format.
-constexpr const char* kInternalFault = "The program met an internal fault and cannot go on.";
+constexpr int kInternalFault = texts::kInternalFault;
 
 DWORD WINAPI ShowBox(void* text) {
     MessageBoxW(nullptr, static_cast<const wchar_t*>(text), nullptr,
@@ -40,17 +46,19 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
 // disconnected rather than left waiting. The box runs on a thread of its own, where a quit
 // this thread was told before cannot close it; this one pumps meanwhile for the system's
 // windows (COM's among them). Where no thread can be made, the box shows here.
-[[noreturn]] void Fatal(const char* what) {
+[[noreturn]] void Fatal(int what) {
     static bool telling = false;  // a fault while telling one ends at once
     if (!telling) {
         telling = true;
         EnumThreadWindows(GetCurrentThreadId(), Silence,
                           reinterpret_cast<LPARAM>(GetModuleHandleW(nullptr)));
-        wchar_t text[128];
-        size_t length = 0;
-        for (; what[length] != '\0' && length + 1 < sizeof text / sizeof text[0]; ++length) {
-            text[length] = static_cast<unsigned char>(what[length]);
+        std::wstring_view said = base::win32::ResourceText(what, faultLanguage);
+        if (said.empty()) {
+            said = base::win32::ResourceText(what, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
         }
+        static wchar_t text[512];  // the box's own: nothing is allocated
+        const size_t length = std::min(said.size(), std::size(text) - 1);
+        std::copy_n(said.data(), length, text);
         text[length] = L'\0';
         if (HANDLE box = CreateThread(nullptr, 0, ShowBox, text, 0, nullptr)) {
             while (MsgWaitForMultipleObjects(1, &box, FALSE, INFINITE, QS_ALLINPUT) ==
@@ -68,6 +76,10 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
 }
 
 }  // namespace
+
+void base::win32::SetFaultLanguage(LANGID language) {
+    faultLanguage = language;
+}
 
 void* operator new(std::size_t size) {
     if (void* block = std::malloc(size != 0 ? size : 1)) {

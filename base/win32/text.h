@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace base::win32 {
 
@@ -13,5 +14,9 @@ std::wstring Widen(const std::string& text);
 
 // The system's sentence for an error code, without its closing full stop and line end.
 std::string SystemMessage(DWORD error);
+
+// A text of the program's string table in `language`; empty where the table has none. It
+// lies in the program's mapped image: nothing is copied or allocated.
+std::wstring_view ResourceText(int id, LANGID language);
 
 }  // namespace base::win32

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "form_buttons.h"
+#include "text_ids.h"
 
 namespace forms::win32 {
 namespace {
@@ -304,10 +305,10 @@ HRESULT AccessibleForm::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
             return S_FALSE;
         }
         if (!element->ownWindow) {
-            return Text(L"Enter", shortcut);
+            return Text(form_->Text(texts::kKeyEnter), shortcut);
         }
         const wchar_t key = element->control->AccessKey();
-        return key != 0 ? Text(std::wstring(L"Alt+") + key, shortcut) : S_FALSE;
+        return key != 0 ? Text(std::wstring(form_->Text(texts::kKeyAlt)) + key, shortcut) : S_FALSE;
     });
 }
 
@@ -339,7 +340,7 @@ HRESULT AccessibleForm::get_accDefaultAction(VARIANT child, BSTR* action) {
         if (element == nullptr || element->role != AccessibleRole::PushButton) {
             return DISP_E_MEMBERNOTFOUND;
         }
-        return Text(L"Press", action);
+        return Text(form_->Text(texts::kActionPress), action);
     });
 }
 

@@ -37,7 +37,8 @@ class SamplerWindow : public forms::win32::FormWindow {
 
 int RunSampler(HINSTANCE instance) {
     launcher::Win32System system;
-    SamplerWindow window(instance, tourlet::WizardDesign(), system);
+    const forms::FormDesign design = tourlet::WizardDesign(system);
+    SamplerWindow window(instance, design, system);
     forms::Form& form = window.GetForm();
     form.On("Page1", forms::Event::Load, [&] { launcher::CentreWindow(form, system, 477, 400); });
     const auto tell = [&form](const wchar_t* what) {

@@ -20,23 +20,20 @@ def unescaped(match):
     return {"n": "\n", "t": "\t"}.get(match.group(1), match.group(1))
 
 
-def page_texts():
-    """The wizard's page texts as its source spells them: the initialiser list of `pages`,
-    adjacent literals joined, items split at commas."""
-    source = (ROOT / "tourlet" / "page_texts.cpp").read_text("utf-8")
-    body = re.search(r"pages\s*\{(.*?)\}\s*;", source, re.S)
-    assert body, "no list of pages in page_texts.cpp"
-    texts, text = [], None
-    for literal, comma in re.findall(r'L"((?:[^"\\]|\\.)*)"|(,)', body.group(1)):
-        if comma:
-            texts.append(text)
-            text = None
-        else:
-            text = (text or "") + re.sub(r"\\(.)", unescaped, literal)
-    if text is not None:
-        texts.append(text)
-    assert len(texts) == PAGE_COUNT and all(texts), f"{len(texts)} page texts read: {texts}"
+def catalogue(tag="en-US"):
+    """A language's texts as common/texts/ spells them, by name."""
+    texts = {}
+    for line in (ROOT / "common" / "texts" / f"{tag}.txt").read_text("utf-8").splitlines():
+        name, separator, text = line.partition(" = ")
+        if separator and not line.startswith("#"):
+            texts[name] = re.sub(r"\\(.)", unescaped, text)
     return texts
+
+
+def page_texts(tag="en-US"):
+    """The wizard's page texts in a language."""
+    texts = catalogue(tag)
+    return [texts[f"TOURLET_PAGE_{page + 1}"] for page in range(PAGE_COUNT)]
 
 
 def expect_wizard_look(wizard, shot):

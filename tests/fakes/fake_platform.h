@@ -14,6 +14,7 @@
 
 #include "form.h"
 #include "launcher.h"
+#include "text_ids.h"
 
 namespace fake {
 
@@ -82,6 +83,14 @@ class FakeSystem : public launcher::System {
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
     uint64_t NowMs() override { return now; }
+    // English, the language of the design's own words.
+    std::wstring_view Text(int id) override {
+        static const std::map<int, std::wstring_view> english{
+#include "english_texts.inc"
+        };
+        const auto found = english.find(id);
+        return found != english.end() ? found->second : std::wstring_view{};
+    }
     base::Result<std::unique_ptr<forms::FileReader>> OpenFile(const std::wstring& name) override {
         log_.push_back("read " + Narrow(name));
         const auto found = files.find(name);
@@ -91,7 +100,9 @@ class FakeSystem : public launcher::System {
         return std::unique_ptr<forms::FileReader>(
             std::make_unique<FakeFileReader>(found->second, *this));
     }
-    std::optional<std::wstring> CurrentDirectory() override { return currentDirectory; }
+    std::optional<std::wstring> CurrentDirectory() override {
+        return currentDirectory;
+    }
     bool ChangeDirectory(const std::wstring& directory) override {
         log_.push_back("cd " + Narrow(directory));
         if (canChangeDirectory) {
@@ -99,8 +110,12 @@ class FakeSystem : public launcher::System {
         }
         return canChangeDirectory;
     }
-    std::optional<std::wstring> ProgramFolder() override { return programFolder; }
-    launcher::ScreenSize PrimaryScreen() override { return screen; }
+    std::optional<std::wstring> ProgramFolder() override {
+        return programFolder;
+    }
+    launcher::ScreenSize PrimaryScreen() override {
+        return screen;
+    }
     launcher::StartResult StartProgram(const std::wstring& path,
                                        launcher::Handover handover) override {
         const bool handingOn = handover == launcher::Handover::FrontEnd;
@@ -120,7 +135,9 @@ class FakeSystem : public launcher::System {
         log_.push_back("guard taken");
         return true;
     }
-    void LetGoOfFrontEndGuard() override { log_.push_back("guard let go"); }
+    void LetGoOfFrontEndGuard() override {
+        log_.push_back("guard let go");
+    }
     bool ShowOtherFrontEnd() override {
         if (now < otherShowsFrom) {
             return false;
@@ -128,7 +145,9 @@ class FakeSystem : public launcher::System {
         log_.push_back("other front end shown");
         return true;
     }
-    void Pause(unsigned ms) override { now += ms; }
+    void Pause(unsigned ms) override {
+        now += ms;
+    }
 
     uint64_t now = 0;
     std::map<std::wstring, std::vector<uint8_t>> files;

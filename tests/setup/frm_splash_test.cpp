@@ -21,11 +21,7 @@ constexpr int kPatchX = 100, kPatchY = 440;  // the patch, over the side panel
 
 class Splash : public testing::Test {
   protected:
-    Splash()
-        : host_(log_),
-          system_(log_),
-          form_(setup::SplashDesign(), host_, system_),
-          splash_(form_, system_) {
+    Splash() : host_(log_), system_(log_), form_(design_, host_, system_), splash_(form_, system_) {
         system_.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
     }
 
@@ -55,6 +51,7 @@ class Splash : public testing::Test {
     Log log_;
     fake::FakeHost host_;
     fake::FakeSystem system_;
+    const forms::FormDesign design_ = setup::SplashDesign(system_);
     forms::Form form_;
     setup::FrmSplash splash_;
 };
@@ -158,7 +155,8 @@ TEST_F(Splash, EnterAndSpacePressContinueOnlyOnceItShows) {
         fake::FakeHost host(log);
         fake::FakeSystem system(log);
         system.files[L"Varnok.avi"] = clipmaker::MakeVarnokClip();
-        forms::Form form(setup::SplashDesign(), host, system);
+        const forms::FormDesign design = setup::SplashDesign(system);
+        forms::Form form(design, host, system);
         setup::FrmSplash splash(form, system);
         form.Load();
         EXPECT_TRUE(form.KeyPressed(key, false));

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Makes the programs' string tables from the catalogues in common/texts/, one a language:
+the resource scripts of Setup and Tourlet, the header that numbers the texts, and English as
+a table for the native tests. Fails where a language lacks a text that English has or has
+one English lacks."""
+
+import argparse
+import re
+import sys
+from pathlib import Path
+
+# Each language's LANGID as primary and sub language; English first, the fallback.
+LANGUAGES = {
+    "en-US": (0x09, 0x01), "de-DE": (0x07, 0x01), "fr-FR": (0x0C, 0x01),
+    "es-ES": (0x0A, 0x03), "ja-JP": (0x11, 0x01), "zh-CN": (0x04, 0x02),
+    "ar-SA": (0x01, 0x01),
+}
+PROGRAMS = ("SETUP", "TOURLET")
+
+
+def read_catalogue(path):
+    texts = {}
+    for number, line in enumerate(path.read_text("utf-8").splitlines(), 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        name, separator, text = line.partition(" = ")
+        if not separator or not re.fullmatch(r"[A-Z][A-Z0-9_]*", name):
+            sys.exit(f"{path}:{number}: not NAME = text")
+        if name in texts:
+            sys.exit(f"{path}:{number}: {name} again")
+        texts[name] = re.sub(r"\\(.)", lambda m: "\n" if m.group(1) == "n" else m.group(1), text)
+    return texts
+
+
+def rc_string(text):
+    escaped = []
+    for c in text:
+        if c == '"':
+            escaped.append('""')
+        elif c == "\\":
+            escaped.append("\\\\")
+        elif c == "\n":
+            escaped.append("\\n")
+        elif 0x20 <= ord(c) < 0x7F:
+            escaped.append(c)
+        else:
+            escaped.append(f"\\x{ord(c):04X}")
+    return 'L"' + "".join(escaped) + '"'
+
+
+def cpp_name(name):
+    return "k" + "".join(part.capitalize() for part in name.split("_"))
+
+
+def program_of(name):
+    return next((program for program in PROGRAMS if name.startswith(program + "_")), None)
+
+
+def numbered(names):
+    """Shared texts from 1, each program's from the next string-table block of 16 on, so
+    that each program carries whole blocks of its own texts."""
+    numbers, next_number = {}, 1
+    for owner in (None, *PROGRAMS):
+        for name in (n for n in names if program_of(n) == owner):
+            numbers[name] = next_number
+            next_number += 1
+        next_number = (next_number + 15) // 16 * 16
+    return numbers
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("catalogues", type=Path)
+    parser.add_argument("out", type=Path)
+    options = parser.parse_args()
+    english = read_catalogue(options.catalogues / "en-US.txt")
+    languages = {"en-US": english}
+    for path in sorted(options.catalogues.glob("*.txt")):
+        tag = path.stem
+        if tag not in LANGUAGES:
+            sys.exit(f"{path}: {tag} is no language the programs know")
+        texts = read_catalogue(path)
+        missing, extra = english.keys() - texts.keys(), texts.keys() - english.keys()
+        if missing or extra:
+            sys.exit(f"{path}: lacks {sorted(missing)}, and has {sorted(extra)} that English "
+                     "lacks")
+        languages[tag] = texts
+
+    numbers = numbered(list(english))
+    options.out.mkdir(parents=True, exist_ok=True)
+    made = "// Made by tools/texts/make_texts.py from common/texts/: edit those, not this.\n"
+    ids = [f"    {cpp_name(name)} = {number}," for name, number in numbers.items()]
+    (options.out / "text_ids.h").write_text(
+        made + "#pragma once\n\nnamespace texts {\n\n// The number of each text in the "
+        "programs' string tables.\nenum Id : int {\n" + "\n".join(ids) + "\n};\n\n}  // "
+        "namespace texts\n", "utf-8")
+    for program in PROGRAMS:
+        script = [made.replace("//", "/*", 1).rstrip() + " */"]
+        for tag in sorted(languages, key=list(LANGUAGES).index):
+            primary, sub = LANGUAGES[tag]
+            script += [f"LANGUAGE 0x{primary:02X}, 0x{sub:02X}", "STRINGTABLE", "BEGIN"]
+            script += [f"    {numbers[name]} {rc_string(text)}"
+                       for name, text in languages[tag].items()
+                       if program_of(name) in (None, program)]
+            script.append("END")
+        (options.out / f"{program.lower()}_texts.rc").write_text("\n".join(script) + "\n",
+                                                                 "ascii")
+    table = [f"    {{texts::{cpp_name(name)}, {rc_string(text)}}}," for name, text in
+             english.items()]
+    (options.out / "english_texts.inc").write_text(made + "\n".join(table) + "\n", "utf-8")
+
+
+if __name__ == "__main__":
+    main()
