@@ -14,7 +14,10 @@ packages=(
     xorriso osslsigncode openssl                # the CD image, signing
     python3-pefile                              # the release checks read the programs' headers
     python3-fusepy fuse                         # make bench: the modelled CD drive
+    locales                                     # the user languages the tests start Wine in
 )
+# Wine takes a process's user language from LANG, for locales the machine has.
+locales=(de_DE pt_BR)
 
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
@@ -24,16 +27,26 @@ missing=()
 for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_locales=()
+for name in "${locales[@]}"; do
+    locale -a 2>/dev/null | grep -qx "${name}.utf8" || missing_locales+=("$name")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
-echo "Installing: ${missing[*]}"
-if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -q </dev/null
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q </dev/null
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+for name in "${missing_locales[@]}"; do
+    echo "Making the locale ${name}.UTF-8"
+    $sudo localedef -i "$name" -f UTF-8 "${name}.UTF-8"
+done

@@ -1,0 +1,75 @@
+"""Both programs in the user's language: chosen by a /lang= switch, passed on from Setup to
+Tourlet, taken from the user's language (the LANG of the Wine process) without one, and
+English, exactly, for a language that is not shipped."""
+
+from geometry import ON_LABEL, PAGE_BOX, STAND_IN_TITLE, on_screen
+from runner import Registry
+from splash_tests import wait_for_continue
+from winelab import poll
+from wizard_tests import PAGE_COUNT, catalogue
+
+TESTS = Registry()
+LINE = 13  # a text line of the wizard's font at 96 dpi
+
+
+def access_key(caption):
+    return caption[caption.index("&") + 1].lower()
+
+
+def expect_wizard_in(lab, texts):
+    """Every text of the wizard in the language of `texts`, page by page, each page whole in
+    its box with a line to spare below it, as nothing cut off leaves it; then the last
+    "Next" starts the installer."""
+    window = lab.wine.wait_for("the wizard", title=texts["TOURLET_CAPTION"])
+    buttons = [child["text"] for child in window.children if child["class"].lower() == "button"]
+    assert sorted(buttons) == sorted([texts["TOURLET_BACK"], texts["TOURLET_NEXT"],
+                                      texts["TOURLET_CANCEL"]]), buttons
+    border = (window.right - window.left - window.client_width) // 2
+    left, top = window.left + border, window.bottom - border - window.client_height
+    box = (left + PAGE_BOX[0], top + PAGE_BOX[1], left + PAGE_BOX[2], top + PAGE_BOX[3])
+    for page in range(PAGE_COUNT):
+        text = texts[f"TOURLET_PAGE_{page + 1}"]
+        tree = poll(f"page {page} read out", lambda: (lambda tree: tree if tree[2].name == text
+                    else None)(lab.wine.accessible_tree("VarnokForm")), 20)
+        assert [child.name for child in tree[1:4]] == [texts["TOURLET_PICTURE"], text,
+                                                       texts["TOURLET_MAKER"]], tree
+        shot = lab.display.screenshot(f"page{page}")
+        face = shot.pixel(box[0] - 1, box[1])
+        ink = [y for y in range(box[1], box[3]) for x in range(box[0], box[2])
+               if shot.pixel(x, y) != face]
+        assert ink, f"page {page}: no text drawn"
+        assert max(ink) < box[3] - LINE, f"page {page} fills its box to the bottom: cut?"
+        lab.display.xdotool("key", "alt+" + access_key(texts["TOURLET_NEXT"]))
+    lab.wine.wait_for("the installer", title=STAND_IN_TITLE)
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+
+
+@TESTS
+def tourlet_speaks_the_language_of_its_switch(lab):
+    cd = lab.stage_cd()
+    for tag in ("de", "fr-FR", "ES-es"):
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}", args=[f"/lang={tag}"])
+        expect_wizard_in(lab, catalogue({"de": "de-DE", "fr-FR": "fr-FR"}.get(tag, "es-ES")))
+        assert tourlet.wait(20) == 0
+
+
+@TESTS
+def setup_speaks_the_users_language_and_hands_it_on(lab):
+    """Without a switch, the Wine process's user language: German for de_DE, and English
+    exactly for Brazilian Portuguese, which is not shipped. With one, Tourlet speaks Setup's
+    language whatever the user's is."""
+    cd = lab.stage_cd()
+    for locale, args, tag in (("de_DE.UTF-8", [], "de-DE"), ("de_DE.UTF-8", ["/lang=fr"], "fr-FR"),
+                              ("pt_BR.UTF-8", [], "en-US")):
+        lab.wine.extra_env.update(LANG=locale, LC_ALL=locale)
+        texts = catalogue(tag)
+        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{tag}", args=args)
+        wait_for_continue(lab)
+        tree = lab.wine.accessible_tree("VarnokForm")
+        assert [child.name for child in tree[1:]] == [
+            texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
+            texts["SETUP_CONTINUE"]], tree
+        lab.display.click(*on_screen(*ON_LABEL))
+        assert setup.wait(20) == 0
+        expect_wizard_in(lab, texts)
+        poll("the chain to end", lambda: not lab.programs_running(), 20)
