@@ -3,25 +3,58 @@
 namespace forms {
 namespace {
 
-// Where the longest start of `line` that fits ends, broken after a word; the whole line
-// when it fits. A first word that alone is too wide is taken whole.
+// Chinese and Japanese: ideographs, kana and full-width forms, which break between any two.
+bool Ideographic(wchar_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// What may not start a line (closing marks, small kana, the prolonged sound mark), and what
+// may not end one (opening marks): the basic rules of East Asian line breaking.
+bool Closing(wchar_t c) {
+    return std::wstring_view(
+               L"、。，．！？：；・ー」』）】〕〉》〙〗〟’”ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮ"
+               L"々")
+               .find(c) != std::wstring_view::npos;
+}
+
+bool Opening(wchar_t c) {
+    return std::wstring_view(L"「『（【〔〈《〘〖〝‘“").find(c) != std::wstring_view::npos;
+}
+
+// A line may break before `at`: at a space, or between two characters where one is
+// ideographic and the rules allow it.
+bool BreaksBefore(std::wstring_view line, size_t at) {
+    const wchar_t before = line[at - 1];
+    const wchar_t after = line[at];
+    if (after == L' ') {
+        return before != L' ';
+    }
+    return before != L' ' && (Ideographic(before) || Ideographic(after)) && !Closing(after) &&
+           !Opening(before);
+}
+
+// Where the longest start of `line` that fits ends, broken at a space or between East Asian
+// characters; the whole line when it fits. A first word that alone is too wide is taken
+// whole.
 size_t FittingEnd(std::wstring_view line, int width, const MeasureText& measure) {
     if (measure(line) <= width) {
         return line.size();
     }
     size_t fits = 0;
-    for (size_t space = line.find(L' '); space != std::wstring_view::npos;
-         space = line.find(L' ', space + 1)) {
-        if (space > 0 && line[space - 1] != L' ') {
-            if (measure(line.substr(0, space)) > width) {
-                break;
-            }
-            fits = space;
+    size_t first = 0;
+    for (size_t at = line.find_first_not_of(L' ') + 1; at < line.size(); ++at) {
+        if (!BreaksBefore(line, at)) {
+            continue;
         }
+        first = first == 0 ? at : first;
+        if (measure(line.substr(0, at)) > width) {
+            break;
+        }
+        fits = at;
     }
     if (fits == 0) {
-        const size_t firstSpace = line.find(L' ', line.find_first_not_of(L' '));
-        return firstSpace == std::wstring_view::npos ? line.size() : firstSpace;
+        return first == 0 ? line.size() : first;
     }
     return fits;
 }

@@ -1,5 +1,6 @@
 // How a label breaks its caption into display lines: a line feed starts a new line, a line
-// wider than the box wraps at a space, and lines below the box are cut off. Portable: the
+// wider than the box wraps at a space or between Chinese or Japanese characters, and lines
+// below the box are cut off. Portable: the
 // window system only measures the text.
 #pragma once
 

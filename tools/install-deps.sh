@@ -10,6 +10,7 @@ packages=(
     wine wine64 wine32:i386                     # the programs run end to end under Wine
     xvfb xdotool imagemagick                    # a display, input (and libX11), saved shots
     fonts-wine fonts-liberation
+    fonts-wqy-zenhei fonts-ipafont-gothic       # Chinese and Japanese faces for Wine
     python3-pil                                 # make pictures: draws the committed pictures
     xorriso osslsigncode openssl                # the CD image, signing
     python3-pefile                              # the release checks read the programs' headers
@@ -17,7 +18,7 @@ packages=(
     locales                                     # the user languages the tests start Wine in
 )
 # Wine takes a process's user language from LANG, for locales the machine has.
-locales=(de_DE pt_BR)
+locales=(de_DE pt_BR ja_JP zh_CN)
 
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'

@@ -2,7 +2,8 @@
 Tourlet, taken from the user's language (the LANG of the Wine process) without one, and
 English, exactly, for a language that is not shipped."""
 
-from geometry import ON_LABEL, PAGE_BOX, STAND_IN_TITLE, on_screen
+from dpi_tests import ink_in
+from geometry import LABEL, ON_LABEL, PAGE_BOX, STAND_IN_TITLE, WHITE, YELLOW, on_screen
 from runner import Registry
 from splash_tests import wait_for_continue
 from winelab import poll
@@ -16,7 +17,7 @@ def access_key(caption):
     return caption[caption.index("&") + 1].lower()
 
 
-def expect_wizard_in(lab, texts):
+def expect_wizard_in(lab, texts, tag):
     """Every text of the wizard in the language of `texts`, page by page, each page whole in
     its box with a line to spare below it, as nothing cut off leaves it; then the last
     "Next" starts the installer."""
@@ -33,7 +34,7 @@ def expect_wizard_in(lab, texts):
                     else None)(lab.wine.accessible_tree("VarnokForm")), 20)
         assert [child.name for child in tree[1:4]] == [texts["TOURLET_PICTURE"], text,
                                                        texts["TOURLET_MAKER"]], tree
-        shot = lab.display.screenshot(f"page{page}")
+        shot = lab.display.screenshot(f"{tag}-page{page}")
         face = shot.pixel(box[0] - 1, box[1])
         ink = [y for y in range(box[1], box[3]) for x in range(box[0], box[2])
                if shot.pixel(x, y) != face]
@@ -44,12 +45,26 @@ def expect_wizard_in(lab, texts):
     assert lab.wine.press_ok(STAND_IN_TITLE)
 
 
+def expect_centred_in_label(shot, tag):
+    """"Continue" on one line, its ink clear of the label's left and right edges and centred
+    between them, to the glyphs' side bearings. (An East Asian face's ideographs fill the
+    label's height.)"""
+    left, top, right, bottom = (*on_screen(*LABEL[:2]), *on_screen(*LABEL[2:]))
+    ink = ink_in(shot, (left, top, right, bottom), (WHITE, YELLOW))
+    assert ink, f'"Continue" in {tag}: no text'
+    first, last = min(x for x, _ in ink), max(x for x, _ in ink)
+    assert first > left and last < right - 1, f'"Continue" in {tag} is cut off: {first}..{last}'
+    assert abs((first - left) - (right - 1 - last)) <= 3, f'"Continue" in {tag} is off centre'
+
+
 @TESTS
 def tourlet_speaks_the_language_of_its_switch(lab):
     cd = lab.stage_cd()
-    for tag in ("de", "fr-FR", "ES-es"):
-        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}", args=[f"/lang={tag}"])
-        expect_wizard_in(lab, catalogue({"de": "de-DE", "fr-FR": "fr-FR"}.get(tag, "es-ES")))
+    for switched, tag in (("de", "de-DE"), ("fr-FR", "fr-FR"), ("ES-es", "es-ES"),
+                          ("ja", "ja-JP"), ("zh-CN", "zh-CN")):
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}",
+                                 args=[f"/lang={switched}"])
+        expect_wizard_in(lab, catalogue(tag), tag)
         assert tourlet.wait(20) == 0
 
 
@@ -60,16 +75,17 @@ def setup_speaks_the_users_language_and_hands_it_on(lab):
     language whatever the user's is."""
     cd = lab.stage_cd()
     for locale, args, tag in (("de_DE.UTF-8", [], "de-DE"), ("de_DE.UTF-8", ["/lang=fr"], "fr-FR"),
-                              ("pt_BR.UTF-8", [], "en-US")):
+                              ("ja_JP.UTF-8", [], "ja-JP"), ("pt_BR.UTF-8", [], "en-US")):
         lab.wine.extra_env.update(LANG=locale, LC_ALL=locale)
         texts = catalogue(tag)
         setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{tag}", args=args)
-        wait_for_continue(lab)
+        shot = wait_for_continue(lab)
+        expect_centred_in_label(shot, tag)
         tree = lab.wine.accessible_tree("VarnokForm")
         assert [child.name for child in tree[1:]] == [
             texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
             texts["SETUP_CONTINUE"]], tree
         lab.display.click(*on_screen(*ON_LABEL))
         assert setup.wait(20) == 0
-        expect_wizard_in(lab, texts)
+        expect_wizard_in(lab, texts, tag)
         poll("the chain to end", lambda: not lab.programs_running(), 20)

@@ -31,10 +31,16 @@ DPI_REGISTRY = r"""REGEDIT4
 "LogPixels"=dword:{dpi:08x}
 """
 
+# Windows' faces for Japanese and Chinese, which Wine lacks, drawn by Debian's fonts: IPA
+# Gothic keeps MS Gothic's metrics.
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="IPAGothic"
+"Microsoft YaHei UI"="WenQuanYi Zen Hei"
 """ + DPI_REGISTRY.format(dpi=96).removeprefix("REGEDIT4\n")
 
 # Xvfb has no window manager: Wine places and stacks its windows itself.

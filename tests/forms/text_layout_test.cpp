@@ -27,6 +27,12 @@ TEST(DisplayLines, BreakAtLineFeedsWrapAtSpacesAndCutBelowTheBox) {
         {L"a\nb\nc\nd", 2, {L"a", L"b"}},
         {L"aaaa bbbb cccc dddd", 1, {L"aaaa bbbb"}},
         {L"trailing\n", 19, {L"trailing", L""}},
+        // Between any two ideographs or kana, never before a closing mark nor after an
+        // opening one, and at a space among Latin words.
+        {L"日本語のテキストです。ここ", 19, {L"日本語のテキストで", L"す。ここ"}},
+        {L"一二三四五六七八九十。", 19, {L"一二三四五六七八九", L"十。"}},
+        {L"一二三四五六七八九「十」", 19, {L"一二三四五六七八九", L"「十」"}},
+        {L"VARNOK は小さな会社の", 19, {L"VARNOK は小さ", L"な会社の"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(forms::DisplayLines(c.text, 50, c.maxLines, Measure), c.lines) << c.text;
