@@ -58,9 +58,10 @@ check-stress: cd
 check-shipped: cd
 	python3 tests/e2e/check_shipped.py --build build --work build/shipped
 
-# Setup.exe from the staged CD under Wine: on your display, or headless with screenshots.
+# Setup.exe from the staged CD under Wine: on your display, or headless with screenshots; in
+# the language DEMO_LANG names (such as ja or de-DE) where it is given.
 demo: cd
-	python3 demo/run_demo.py
+	DEMO_LANG="$(DEMO_LANG)" python3 demo/run_demo.py
 
 # Redraws the committed pictures and icon from code.
 pictures: setup

@@ -17,6 +17,7 @@ from geometry import (NEXT_BUTTON, ON_BACKGROUND, ON_LABEL, STAND_IN_TITLE,  # n
                       TITLE, Wizard, continue_shows, highlight_shows, on_screen)
 from winelab import (BUILD_OF, Display, Wine, XServer, detect_machine, make_prefix,  # noqa: E402
                      poll, runnable_cd)
+from wizard_tests import catalogue  # noqa: E402
 
 ROOT = HERE.parent
 OUT = HERE.parent / "build" / "demo"
@@ -26,7 +27,16 @@ def probe_for(arch):
     return ROOT / "build" / BUILD_OF[arch] / "tests" / "e2e" / "probe.exe"
 
 
-def interactive(display, machine, cd, arch):
+def language_of(wanted):
+    """The catalogue a /lang= switch of `wanted` picks: the same tag, or the first of the same
+    language; English where none is."""
+    tags = sorted(path.stem for path in (ROOT / "common" / "texts").glob("*.txt"))
+    wanted = wanted.lower()
+    return next((tag for tag in tags if tag.lower() == wanted), None) or next(
+        (tag for tag in tags if tag.lower().split("-")[0] == wanted.split("-")[0]), "en-US")
+
+
+def interactive(display, machine, cd, arch, args):
     # A prefix of the other kind of loader cannot be reused.
     wine = Wine(OUT / f"prefix-desktop-{machine.i386}", display, OUT / "logs", machine)
     if not (wine.prefix / "system.reg").exists():
@@ -34,7 +44,7 @@ def interactive(display, machine, cd, arch):
         make_prefix(wine.prefix, display, OUT / "logs", machine, managed=True)
     print(f"Starting {cd / 'Setup.exe'}; the demo ends with the chain.", flush=True)
     wine.probe_exe = probe_for(arch)
-    setup = wine.start(cd / "Setup.exe", cd, "setup")
+    setup = wine.start(cd / "Setup.exe", cd, "setup", args=args)
     setup.wait()
     # Setup has handed over to the next program, or ended: the demo lasts while any window
     # of the chain (Tourlet, the installer's stand-in, a message box) is still open.
@@ -42,7 +52,7 @@ def interactive(display, machine, cd, arch):
     return 0
 
 
-def headless(machine, cd, arch):
+def headless(machine, cd, arch, args, texts):
     xserver = XServer(OUT)
     wine = Wine(OUT / "prefix", xserver.display, OUT / "logs", machine)
     wine.probe_exe = probe_for(arch)
@@ -57,7 +67,7 @@ def headless(machine, cd, arch):
     try:
         print("No display: running the demo CD in a private X server.", flush=True)
         make_prefix(wine.prefix, xserver.display, OUT / "logs", machine)
-        setup = wine.start(cd / "Setup.exe", cd, "setup")
+        setup = wine.start(cd / "Setup.exe", cd, "setup", args=args)
         wine.wait_for("the splash window", cls="VarnokForm")
         shot("1-splash")
         screen.wait_for_picture("Continue", continue_shows)
@@ -68,7 +78,7 @@ def headless(machine, cd, arch):
         shot("3-highlight")
         screen.click(*on_screen(*ON_LABEL))
         if (cd / "Tourlet.exe").exists():
-            wizard = Wizard(wine, screen, 20)
+            wizard = Wizard(wine, screen, 20, title=texts["TOURLET_CAPTION"])
             page = screen.screenshot()
             for number in range(3):
                 if number:
@@ -79,9 +89,9 @@ def headless(machine, cd, arch):
             shot("7-installer")
             wine.press_ok(STAND_IN_TITLE)
         else:
-            wine.wait_for("the notice", title="Fatal Error")
+            wine.wait_for("the notice", title=texts["FATAL_ERROR_TITLE"])
             shot("4-fatal-error")
-            wine.press_ok("Fatal Error")
+            wine.press_ok(texts["FATAL_ERROR_TITLE"])
             wine.wait_for("the command box", title=TITLE)
             shot("5-command")
             wine.press_ok(TITLE)
@@ -103,7 +113,12 @@ def main():
     machine = detect_machine()
     cd, arch = runnable_cd(ROOT, machine)
     display = os.environ.get("DISPLAY", "")
-    return interactive(display, machine, cd, arch) if display else headless(machine, cd, arch)
+    # DEMO_LANG, such as ja or de-DE, as Setup's /lang= switch; LANG is the environment's own.
+    language = os.environ.get("DEMO_LANG", "")
+    args = [f"/lang={language}"] if language else []
+    if display:
+        return interactive(display, machine, cd, arch, args)
+    return headless(machine, cd, arch, args, catalogue(language_of(language or "en-US")))
 
 
 if __name__ == "__main__":

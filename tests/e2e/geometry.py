@@ -46,10 +46,10 @@ NEXT_BUTTON, CANCEL_BUTTON = (320, 308), (416, 308)
 class Wizard:
     """Tourlet's window as the probe and the screen see it."""
 
-    def __init__(self, wine, display, seconds=30):
+    def __init__(self, wine, display, seconds=30, title=WIZARD_TITLE):
         self.wine = wine
         self.display = display
-        self.window = wine.wait_for("Tourlet's window", seconds, title=WIZARD_TITLE)
+        self.window = wine.wait_for("Tourlet's window", seconds, title=title)
         border = (self.window.right - self.window.left - self.window.client_width) // 2
         self.left = self.window.left + border
         self.top = self.window.bottom - border - self.window.client_height

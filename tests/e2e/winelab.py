@@ -32,14 +32,14 @@ DPI_REGISTRY = r"""REGEDIT4
 """
 
 # Windows' faces for Japanese and Chinese, which Wine lacks, drawn by Debian's fonts: IPA
-# Gothic keeps MS Gothic's metrics.
+# P Gothic keeps the metrics of MS PGothic, which MS UI Gothic shares.
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"MS UI Gothic"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
 "Microsoft YaHei UI"="WenQuanYi Zen Hei"
 """ + DPI_REGISTRY.format(dpi=96).removeprefix("REGEDIT4\n")
 
