@@ -21,12 +21,11 @@ constexpr std::wstring_view kLanguageSwitch = L"/lang=";
 
 // Tags are ASCII, and compared in any case.
 bool SameText(std::wstring_view a, std::wstring_view b) {
-    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; };
     if (a.size() != b.size()) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
+        if ((a[i] | 0x20) != (b[i] | 0x20)) {
             return false;
         }
     }
@@ -35,9 +34,12 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 
 // The first subtag of `tag`, and `tag` past it.
 std::wstring_view NextSubtag(std::wstring_view& tag) {
-    const size_t end = std::min(tag.find_first_of(L"-_"), tag.size());
+    size_t end = 0;
+    while (end < tag.size() && tag[end] != L'-' && tag[end] != L'_') {
+        ++end;
+    }
     const std::wstring_view subtag = tag.substr(0, end);
-    tag.remove_prefix(std::min(end + 1, tag.size()));
+    tag.remove_prefix(end < tag.size() ? end + 1 : end);
     return subtag;
 }
 
