@@ -5,7 +5,7 @@
 namespace launcher {
 namespace {
 
-constexpr std::array<Language, 9> kShipped{{
+constexpr std::array<Language, 7> kShipped{{
     {L"en-US", 0x0409},
     {L"de-DE", 0x0407},
     {L"fr-FR", 0x040C},
@@ -13,8 +13,6 @@ constexpr std::array<Language, 9> kShipped{{
     {L"ja-JP", 0x0411},
     {L"zh-CN", 0x0804},
     {L"ar-SA", 0x0401},
-    {L"qps-ploc", 0x0501},   // pseudo-language: accented, longer, bracketed
-    {L"qps-plocm", 0x09FF},  // the same, mirrored
 }};
 
 constexpr std::wstring_view kLanguageSwitch = L"/lang=";
@@ -58,7 +56,7 @@ bool Traditional(std::wstring_view tag) {
 }
 
 // The same language, of any region: the primary subtags agree, and for Chinese the script.
-// Pseudo-languages match only themselves.
+// Pseudo-languages (qps-ploc and its kin) match only themselves.
 bool SameLanguage(std::wstring_view a, std::wstring_view b) {
     std::wstring_view restOfA = a;
     std::wstring_view restOfB = b;

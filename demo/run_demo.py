@@ -78,7 +78,8 @@ def headless(machine, cd, arch, args, texts):
         shot("3-highlight")
         screen.click(*on_screen(*ON_LABEL))
         if (cd / "Tourlet.exe").exists():
-            wizard = Wizard(wine, screen, 20, title=texts["TOURLET_CAPTION"])
+            wizard = Wizard(wine, screen, 20, title=texts["TOURLET_CAPTION"],
+                            mirrored=texts["LAYOUT"] == "RTL")
             page = screen.screenshot()
             for number in range(3):
                 if number:

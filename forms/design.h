@@ -111,6 +111,9 @@ struct FormDesign {
     Colour foreColour = kButtonText;
     int icon = 0;
     FontDesign font{};  // every control that sets none, and text written on the window
+    // Mirrored for a language read from right to left: laid out from the right edge, text
+    // right-aligned and read right to left, pictures as drawn.
+    bool rightToLeft = false;
     // The window text where the caption is empty: no caption bar shows it, but assistive
     // tools and the task switcher name the window by it.
     std::wstring_view accessibleName{};

@@ -71,24 +71,52 @@ void WrapParagraph(std::wstring_view line, int width, int maxLines, const Measur
 
 }  // namespace
 
-std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
-                                       const MeasureText& measure) {
-    std::vector<std::wstring> lines;
+std::vector<Paragraph> DisplayParagraphs(std::wstring_view text, int width, int maxLines,
+                                         const MeasureText& measure) {
+    std::vector<Paragraph> paragraphs;
     size_t start = 0;
-    while (static_cast<int>(lines.size()) < maxLines) {
+    for (int lines = 0; lines < maxLines;) {
         const size_t feed = text.find(L'\n', start);
         const std::wstring_view line = text.substr(start, feed - start);
+        Paragraph& paragraph = paragraphs.emplace_back();
+        paragraph.rightToLeft = ReadsRightToLeft(line);
         if (line.empty()) {
-            lines.emplace_back();
+            paragraph.lines.emplace_back();
         } else {
-            WrapParagraph(line, width, maxLines, measure, lines);
+            WrapParagraph(line, width, maxLines - lines, measure, paragraph.lines);
         }
+        lines += static_cast<int>(paragraph.lines.size());
         if (feed == std::wstring_view::npos) {
             break;
         }
         start = feed + 1;
     }
+    return paragraphs;
+}
+
+std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
+                                       const MeasureText& measure) {
+    std::vector<std::wstring> lines;
+    for (Paragraph& paragraph : DisplayParagraphs(text, width, maxLines, measure)) {
+        for (std::wstring& line : paragraph.lines) {
+            lines.push_back(std::move(line));
+        }
+    }
     return lines;
+}
+
+bool ReadsRightToLeft(std::wstring_view paragraph) {
+    for (const wchar_t c : paragraph) {
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+            (c >= 0xFE70 && c <= 0xFEFF)) {
+            return true;  // Hebrew, Arabic and their presentation forms
+        }
+        if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= 0x00C0 && c <= 0x024F) ||
+            (c >= 0x0370 && c <= 0x052F) || (c >= 0x2E80 && c <= 0xFAFF)) {
+            return false;  // Latin, Greek, Cyrillic, East Asian
+        }
+    }
+    return false;
 }
 
 }  // namespace forms

@@ -19,4 +19,15 @@ using MeasureText = std::function<int(std::wstring_view)>;
 std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
                                        const MeasureText& measure);
 
+// Whether a paragraph reads from right to left: its first letter is Arabic or Hebrew.
+bool ReadsRightToLeft(std::wstring_view paragraph);
+
+// The same lines, by paragraph (what line feeds part), each with its reading direction.
+struct Paragraph {
+    std::vector<std::wstring> lines;
+    bool rightToLeft = false;
+};
+std::vector<Paragraph> DisplayParagraphs(std::wstring_view text, int width, int maxLines,
+                                         const MeasureText& measure);
+
 }  // namespace forms

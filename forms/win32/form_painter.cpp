@@ -65,6 +65,16 @@ RECT ToRect(const Rect& rect) {
     return {rect.left, rect.top, rect.Right(), rect.Bottom()};
 }
 
+// Where a box of the design shows in the client area: from the right edge in a window
+// mirrored for a language read from right to left. The painter mirrors by itself, so the
+// pictures keep their orientation whatever the system's mirroring does to bitmaps.
+Rect FormPainter::Shown(Rect box) const {
+    if (form_.Design().rightToLeft) {
+        box.left = Scale(form_.Design().clientWidth, form_.Dpi()) - box.Right();
+    }
+    return box;
+}
+
 void FormPainter::PaintWindow(HWND window) {
     const PaintScope paint(window);
     RECT client;
@@ -73,6 +83,8 @@ void FormPainter::PaintWindow(HWND window) {
     const OwnedBitmap surface(CreateCompatibleBitmap(paint.Dc(), client.right, client.bottom));
     const Selection selected(buffer.get(), surface.get());
     Paint(buffer.get(), client);
+    // A mirrored window's buffer is drawn as it shows: copied as it is, pixel for pixel.
+    SetLayout(paint.Dc(), 0);
     BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
 }
 
@@ -120,7 +132,7 @@ void FormPainter::PaintControl(HDC dc, const Control& control) {
 // bottom edges, so the figure is given one pixel more to fill exactly its box.
 void FormPainter::PaintShape(HDC dc, const Control& shape) {
     const OwnedBrush fill(CreateSolidBrush(ColourRef(shape.Design().backColour)));
-    const Rect r = form_.RectOf(shape);
+    const Rect r = Shown(form_.RectOf(shape));
     if (shape.Design().shape == ShapeStyle::Ellipse) {
         const Selection pen(dc, GetStockObject(NULL_PEN));
         const Selection brush(dc, fill.get());
@@ -133,7 +145,7 @@ void FormPainter::PaintShape(HDC dc, const Control& shape) {
 
 void FormPainter::PaintLabel(HDC dc, const Control& label) {
     const ControlDesign& design = label.Design();
-    const Rect place = form_.RectOf(label);
+    const Rect place = Shown(form_.RectOf(label));
     RECT box = ToRect(place);
     if (!design.transparent) {
         const OwnedBrush back(CreateSolidBrush(ColourRef(design.backColour)));
@@ -154,12 +166,20 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     };
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
-    const UINT align = design.alignment == Alignment::Centre ? DT_CENTER : DT_LEFT;
+    // Right-aligned in a mirrored window; each paragraph reads in the direction of its first
+    // letter, so a Latin one (an address, a name) reads left to right.
+    const UINT align = design.alignment == Alignment::Centre ? DT_CENTER
+                       : form_.Design().rightToLeft          ? DT_RIGHT
+                                                             : DT_LEFT;
     RECT line{box.left, box.top, box.right, box.top + lineHeight};
-    for (const std::wstring& text : DisplayLines(label.Text(), place.width, maxLines, measure)) {
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
-                  align | DT_SINGLELINE | DT_NOCLIP);
-        OffsetRect(&line, 0, lineHeight);
+    for (const Paragraph& paragraph :
+         DisplayParagraphs(label.Text(), place.width, maxLines, measure)) {
+        const UINT reading = paragraph.rightToLeft ? DT_RTLREADING : 0;
+        for (const std::wstring& text : paragraph.lines) {
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
+                      align | reading | DT_SINGLELINE | DT_NOCLIP);
+            OffsetRect(&line, 0, lineHeight);
+        }
     }
     RestoreDC(dc, saved);
 }
@@ -171,7 +191,7 @@ void FormPainter::PaintImage(HDC dc, const Control& image) {
     if (picture == nullptr || GetObjectW(picture, sizeof size, &size) == 0) {
         return;
     }
-    const Rect place = form_.RectOf(image);
+    const Rect place = Shown(form_.RectOf(image));
     const OwnedMemoryDc source(CreateCompatibleDC(dc));
     const Selection selected(source.get(), picture);
     BitBlt(dc, place.left, place.top, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY);
@@ -199,7 +219,7 @@ HBITMAP FormPainter::PictureFor(const Control& image) {
 // The clip's frame centred on the control's background, clipped to the control; at any DPI
 // but 96 stretched smoothly by the same rule.
 void FormPainter::PaintAnimation(HDC dc, const Control& control) {
-    const Rect r = form_.RectOf(control);
+    const Rect r = Shown(form_.RectOf(control));
     const RECT box = ToRect(r);
     const OwnedBrush back(CreateSolidBrush(ColourRef(control.Design().backColour)));
     FillRect(dc, &box, back.get());
@@ -234,9 +254,9 @@ void FormPainter::PaintAnimation(HDC dc, const Control& control) {
 void FormPainter::PaintLine(HDC dc, const ControlDesign& design) {
     const int left = std::min(design.from.x, design.to.x);
     const int top = std::min(design.from.y, design.to.y);
-    const Rect run = Scale(Rect{left, top, std::max(design.from.x, design.to.x) - left + 1,
-                                std::max(design.from.y, design.to.y) - top + 1},
-                           form_.Dpi());
+    const Rect run = Shown(Scale(Rect{left, top, std::max(design.from.x, design.to.x) - left + 1,
+                                      std::max(design.from.y, design.to.y) - top + 1},
+                                 form_.Dpi()));
     const OwnedBrush pen(CreateSolidBrush(ColourRef(design.foreColour)));
     const Selection selected(dc, pen.get());
     constexpr DWORD kPatternAndDestination = 0x00A000C9;

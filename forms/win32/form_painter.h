@@ -29,6 +29,7 @@ class FormPainter {
     HFONT FontFor(const ControlDesign& design);
 
   private:
+    Rect Shown(Rect box) const;
     void PaintControl(HDC dc, const Control& control);
     void PaintShape(HDC dc, const Control& shape);
     void PaintLabel(HDC dc, const Control& label);

@@ -29,7 +29,8 @@ DWORD StyleOf(const FormDesign& design) {
 }
 
 DWORD ExStyleOf(const FormDesign& design) {
-    return design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+    return (design.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW) |
+           (design.rightToLeft ? WS_EX_LAYOUTRTL : 0);
 }
 
 // The DPI of the monitor the window is on; before Windows 10 1607, which brought the call,

@@ -44,25 +44,27 @@ NEXT_BUTTON, CANCEL_BUTTON = (320, 308), (416, 308)
 
 
 class Wizard:
-    """Tourlet's window as the probe and the screen see it."""
+    """Tourlet's window as the probe and the screen see it; `mirrored` for a language read
+    from right to left, where design places count from the right edge."""
 
-    def __init__(self, wine, display, seconds=30, title=WIZARD_TITLE):
+    def __init__(self, wine, display, seconds=30, title=WIZARD_TITLE, mirrored=False):
         self.wine = wine
         self.display = display
         self.window = wine.wait_for("Tourlet's window", seconds, title=title)
+        self.mirrored = mirrored
         border = (self.window.right - self.window.left - self.window.client_width) // 2
         self.left = self.window.left + border
         self.top = self.window.bottom - border - self.window.client_height
 
     def on_screen(self, x, y):
-        return self.left + x, self.top + y
+        return self.left + (self.window.client_width - x if self.mirrored else x), self.top + y
 
     def pixel(self, shot, x, y):
         return shot.pixel(*self.on_screen(x, y))
 
     def page_box(self, shot):
-        left, top, right, bottom = PAGE_BOX
-        return shot.region(*self.on_screen(left, top), *self.on_screen(right, bottom))
+        (x0, top), (x1, bottom) = self.on_screen(*PAGE_BOX[:2]), self.on_screen(*PAGE_BOX[2:])
+        return shot.region(min(x0, x1), top, max(x0, x1), bottom)
 
     def focus(self):
         """The text of the wizard's control that holds the keyboard focus."""

@@ -31,8 +31,8 @@ DPI_REGISTRY = r"""REGEDIT4
 "LogPixels"=dword:{dpi:08x}
 """
 
-# Windows' faces for Japanese and Chinese, which Wine lacks, drawn by Debian's fonts: IPA
-# P Gothic keeps the metrics of MS PGothic, which MS UI Gothic shares.
+# Windows' faces for Japanese, Chinese and Arabic, which Wine lacks, drawn by Debian's fonts:
+# IPA P Gothic keeps the metrics of MS PGothic, which MS UI Gothic shares.
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
@@ -41,6 +41,7 @@ REGISTRY = r"""REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="IPAPGothic"
 "Microsoft YaHei UI"="WenQuanYi Zen Hei"
+"Segoe UI"="DejaVu Sans"
 """ + DPI_REGISTRY.format(dpi=96).removeprefix("REGEDIT4\n")
 
 # Xvfb has no window manager: Wine places and stacks its windows itself.

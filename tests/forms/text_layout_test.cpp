@@ -39,4 +39,15 @@ TEST(DisplayLines, BreakAtLineFeedsWrapAtSpacesAndCutBelowTheBox) {
     }
 }
 
+// A paragraph reads in the direction of its first letter: Arabic or Hebrew right to left.
+TEST(DisplayLines, EachParagraphReadsInTheDirectionOfItsFirstLetter) {
+    const auto paragraphs = forms::DisplayParagraphs(
+        L"مرحبا VARNOK\n\n  support@pelmor.example.\n42 שלום", 50, 19, Measure);
+    std::vector<bool> directions;
+    for (const auto& paragraph : paragraphs) {
+        directions.push_back(paragraph.rightToLeft);
+    }
+    EXPECT_EQ(directions, (std::vector<bool>{true, false, false, true}));
+}
+
 }  // namespace
