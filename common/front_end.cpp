@@ -1,7 +1,6 @@
 #include "front_end.h"
 
 #include "fault.h"
-
 #include "language.h"
 #include "product.h"
 #include "system_library.h"

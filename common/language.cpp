@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "launcher.h"
+
 namespace launcher {
 namespace {
 
@@ -16,19 +18,6 @@ constexpr std::array<Language, 7> kShipped{{
 }};
 
 constexpr std::wstring_view kLanguageSwitch = L"/lang=";
-
-// Tags are ASCII, and compared in any case.
-bool SameText(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if ((a[i] | 0x20) != (b[i] | 0x20)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The first subtag of `tag`, and `tag` past it.
 std::wstring_view NextSubtag(std::wstring_view& tag) {
@@ -81,20 +70,6 @@ const Language* Match(std::wstring_view wanted) {
     return nullptr;
 }
 
-// The tag of the last `/lang=` switch; empty where there is none.
-std::wstring_view SwitchedTag(std::wstring_view commandLine) {
-    std::wstring_view tag;
-    while (!commandLine.empty()) {
-        const size_t end = std::min(commandLine.find(L' '), commandLine.size());
-        const std::wstring_view word = commandLine.substr(0, end);
-        if (SameText(word.substr(0, kLanguageSwitch.size()), kLanguageSwitch)) {
-            tag = word.substr(kLanguageSwitch.size());
-        }
-        commandLine.remove_prefix(std::min(end + 1, commandLine.size()));
-    }
-    return tag;
-}
-
 }  // namespace
 
 std::span<const Language> ShippedLanguages() {
@@ -102,7 +77,7 @@ std::span<const Language> ShippedLanguages() {
 }
 
 const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred) {
-    if (const Language* switched = Match(SwitchedTag(commandLine))) {
+    if (const Language* switched = Match(SwitchValue(commandLine, kLanguageSwitch).value_or(L""))) {
         return *switched;
     }
     while (!preferred.empty()) {

@@ -8,8 +8,6 @@
 
 namespace launcher {
 
-namespace {
-
 bool SameText(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
@@ -17,6 +15,22 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
                       std::towupper(static_cast<wint_t>(y));
            });
 }
+
+std::optional<std::wstring_view> SwitchValue(std::wstring_view commandLine,
+                                             std::wstring_view prefix) {
+    std::optional<std::wstring_view> value;
+    while (!commandLine.empty()) {
+        const size_t end = std::min(commandLine.find(L' '), commandLine.size());
+        const std::wstring_view word = commandLine.substr(0, end);
+        if (word.size() >= prefix.size() && SameText(word.substr(0, prefix.size()), prefix)) {
+            value = word.substr(prefix.size());
+        }
+        commandLine.remove_prefix(std::min(end + 1, commandLine.size()));
+    }
+    return value;
+}
+
+namespace {
 
 // Windows compares paths without regard to case; a trailing backslash (D:\ against D:\)
 // names the same folder.
@@ -50,16 +64,9 @@ constexpr unsigned kLookAgainMs = 50;
 
 }  // namespace
 
-// Switches are words between blanks, in any case, as Windows programs take them.
 Handover HandoverFrom(std::wstring_view commandLine) {
-    while (!commandLine.empty()) {
-        const size_t end = std::min(commandLine.find(L' '), commandLine.size());
-        if (SameText(commandLine.substr(0, end), kHandoverSwitch)) {
-            return Handover::FrontEnd;
-        }
-        commandLine.remove_prefix(std::min(end + 1, commandLine.size()));
-    }
-    return Handover::None;
+    const std::optional<std::wstring_view> rest = SwitchValue(commandLine, kHandoverSwitch);
+    return rest && rest->empty() ? Handover::FrontEnd : Handover::None;
 }
 
 bool TakeFrontEnd(System& system, Handover handover) {

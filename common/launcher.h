@@ -49,6 +49,13 @@ class System : public forms::FormSystem {
 
 enum class Echo { Off, On };
 
+// Text compared in any case, as Windows compares names and switches.
+bool SameText(std::wstring_view a, std::wstring_view b);
+// What follows `prefix` in the last word of the command line that starts with it, in any case:
+// "de" for "/lang=" in "/lang=de"; nothing where no word does. Words stand between blanks.
+std::optional<std::wstring_view> SwitchValue(std::wstring_view commandLine,
+                                             std::wstring_view prefix);
+
 // The command-line switch of a program the front end is handed on to.
 inline constexpr const wchar_t* kHandoverSwitch = L"/handover";
 // Whether the program's command line (without its own name) hands it the front end.

@@ -94,17 +94,6 @@ std::vector<Paragraph> DisplayParagraphs(std::wstring_view text, int width, int 
     return paragraphs;
 }
 
-std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
-                                       const MeasureText& measure) {
-    std::vector<std::wstring> lines;
-    for (Paragraph& paragraph : DisplayParagraphs(text, width, maxLines, measure)) {
-        for (std::wstring& line : paragraph.lines) {
-            lines.push_back(std::move(line));
-        }
-    }
-    return lines;
-}
-
 bool ReadsRightToLeft(std::wstring_view paragraph) {
     for (const wchar_t c : paragraph) {
         if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||

@@ -14,15 +14,12 @@ namespace forms {
 // The width in pixels that a piece of text takes in the label's font.
 using MeasureText = std::function<int(std::wstring_view)>;
 
-// The display lines of `text` in a box `width` pixels wide, at most `maxLines` of them. A
-// word wider than the box stands alone on its line, cut off at the box's edge.
-std::vector<std::wstring> DisplayLines(std::wstring_view text, int width, int maxLines,
-                                       const MeasureText& measure);
-
 // Whether a paragraph reads from right to left: its first letter is Arabic or Hebrew.
 bool ReadsRightToLeft(std::wstring_view paragraph);
 
-// The same lines, by paragraph (what line feeds part), each with its reading direction.
+// The display lines of `text` in a box `width` pixels wide, at most `maxLines` of them, by
+// paragraph (what line feeds part), each with its reading direction. A word wider than the
+// box stands alone on its line, cut off at the box's edge.
 struct Paragraph {
     std::vector<std::wstring> lines;
     bool rightToLeft = false;
