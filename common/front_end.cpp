@@ -23,10 +23,30 @@ std::wstring PreferredUiLanguages() {
     return names;
 }
 
+struct LanguageSearch {
+    LANGID wanted;
+    bool found = false;
+};
+
+BOOL CALLBACK FindLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR search) {
+    auto& languageSearch = *reinterpret_cast<LanguageSearch*>(search);
+    languageSearch.found = language == languageSearch.wanted;
+    return !languageSearch.found;
+}
+
+// A language's texts are there where its first string table is. Listed rather than looked
+// up: the loader's look-up falls back to other languages.
+bool Carries(const Language& language) {
+    LanguageSearch search{language.id};
+    EnumResourceLanguagesW(nullptr, RT_STRING, MAKEINTRESOURCEW(1), FindLanguage,
+                           reinterpret_cast<LONG_PTR>(&search));
+    return search.found;
+}
+
 }  // namespace
 
 FrontEnd::FrontEnd(const wchar_t* commandLine)
-    : system_(ChooseLanguage(commandLine, PreferredUiLanguages())) {
+    : system_(ChooseLanguage(commandLine, PreferredUiLanguages(), Carries)) {
     base::win32::RestrictDllSearchToSystemFolder();
     // A disc taken out or unreadable fails the read, rather than raising the system's "There
     // is no disk in the drive" box over the window. This thread's mode only: the programs it

@@ -7,7 +7,8 @@
 namespace launcher {
 namespace {
 
-constexpr std::array<Language, 7> kShipped{{
+constexpr size_t kShippedCount = 7;
+constexpr std::array<Language, kShippedCount + 2> kKnown{{
     {L"en-US", 0x0409},
     {L"de-DE", 0x0407},
     {L"fr-FR", 0x040C},
@@ -15,6 +16,8 @@ constexpr std::array<Language, 7> kShipped{{
     {L"ja-JP", 0x0411},
     {L"zh-CN", 0x0804},
     {L"ar-SA", 0x0401},
+    {L"qps-ploc", 0x0501},  // the test build's pseudo-languages
+    {L"qps-plocm", 0x09FF},
 }};
 
 constexpr std::wstring_view kLanguageSwitch = L"/lang=";
@@ -56,14 +59,14 @@ bool SameLanguage(std::wstring_view a, std::wstring_view b) {
     return !SameText(primary, L"zh") || Traditional(a) == Traditional(b);
 }
 
-const Language* Match(std::wstring_view wanted) {
-    for (const Language& language : kShipped) {
-        if (SameText(language.tag, wanted)) {
+const Language* Match(std::wstring_view wanted, CarriesLanguage carries) {
+    for (const Language& language : kKnown) {
+        if (SameText(language.tag, wanted) && carries(language)) {
             return &language;
         }
     }
-    for (const Language& language : kShipped) {
-        if (SameLanguage(language.tag, wanted)) {
+    for (const Language& language : kKnown) {
+        if (SameLanguage(language.tag, wanted) && carries(language)) {
             return &language;
         }
     }
@@ -73,21 +76,23 @@ const Language* Match(std::wstring_view wanted) {
 }  // namespace
 
 std::span<const Language> ShippedLanguages() {
-    return kShipped;
+    return std::span(kKnown).first(kShippedCount);
 }
 
-const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred) {
-    if (const Language* switched = Match(SwitchValue(commandLine, kLanguageSwitch).value_or(L""))) {
-        return *switched;
+const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred,
+                               CarriesLanguage carries) {
+    const std::wstring_view switched = SwitchValue(commandLine, kLanguageSwitch).value_or(L"");
+    if (const Language* chosen = Match(switched, carries)) {
+        return *chosen;
     }
     while (!preferred.empty()) {
         const size_t end = std::min(preferred.find(L'\0'), preferred.size());
-        if (const Language* found = Match(preferred.substr(0, end))) {
+        if (const Language* found = Match(preferred.substr(0, end), carries)) {
             return *found;
         }
         preferred.remove_prefix(std::min(end + 1, preferred.size()));
     }
-    return kShipped[0];
+    return kKnown[0];
 }
 
 std::wstring LanguageSwitch(const Language& language) {

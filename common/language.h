@@ -15,13 +15,18 @@ struct Language {
     uint16_t id;            // its LANGID, which tags its resources
 };
 
-// What the programs carry, English (United States) first: the fallback.
+// What the CD's programs carry, English (United States) first: the fallback.
 std::span<const Language> ShippedLanguages();
+
+// Whether a program has the texts of a language: the test build carries the pseudo-languages
+// as well.
+using CarriesLanguage = bool (*)(const Language& language);
 
 // The language a program speaks: `commandLine` is its own, without its name; `preferred`
 // the user's preferred UI languages, first first, each ended by a null character as Windows
-// lists them.
-const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred);
+// lists them; a language the program does not carry is no choice.
+const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred,
+                               CarriesLanguage carries);
 
 // The switch that tells a program started by this one to speak the same language.
 std::wstring LanguageSwitch(const Language& language);

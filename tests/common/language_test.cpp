@@ -13,26 +13,36 @@ TEST(Language, ChosenAsWindowsChoosesIt) {
         const wchar_t* commandLine;
         std::wstring_view preferred;
         const wchar_t* chosen;
+        bool pseudoCarried = false;
     };
     const Case cases[] = {
-        {L"/lang=ja-JP", L"de-DE"sv, L"ja-JP"},         // the switch wins
-        {L"/handover /LANG=De", L"fr-FR"sv, L"de-DE"},  // in any case, a language alone
-        {L"/lang=xx-YY", L"fr-FR"sv, L"fr-FR"},         // unknown: as if not given
-        {L"/lang=", L"es-ES"sv, L"es-ES"},              // empty: likewise
-        {L"", L"fr-FR\0de-DE\0"sv, L"fr-FR"},           // exact, first first
-        {L"", L"de-AT\0fr-FR\0"sv, L"de-DE"},           // the region after, in order
-        {L"", L"pt-BR\0es-MX\0en-GB\0"sv, L"es-ES"},    // unshipped ones passed over
-        {L"", L"zh-TW\0ja-JP\0"sv, L"ja-JP"},           // Traditional is not Simplified
-        {L"", L"zh-Hant-HK\0"sv, L"en-US"},             // nor its script
-        {L"", L"zh-SG\0"sv, L"zh-CN"},                  // Simplified of another region
-        {L"", L"zh-Hans-CN\0"sv, L"zh-CN"},             // named by its script
-        {L"", L"ar-EG\0"sv, L"ar-SA"},                  // Arabic of another region
-        {L"", L"qps-ploc\0ar-EG\0"sv, L"ar-SA"},        // no pseudo-language shipped
-        {L"", L"ko-KR\0pt-PT\0"sv, L"en-US"},           // nothing matching
-        {L"", L""sv, L"en-US"},                         // nothing preferred
+        {L"/lang=ja-JP", L"de-DE"sv, L"ja-JP"},            // the switch wins
+        {L"/handover /LANG=De", L"fr-FR"sv, L"de-DE"},     // in any case, a language alone
+        {L"/lang=xx-YY", L"fr-FR"sv, L"fr-FR"},            // unknown: as if not given
+        {L"/lang=", L"es-ES"sv, L"es-ES"},                 // empty: likewise
+        {L"", L"fr-FR\0de-DE\0"sv, L"fr-FR"},              // exact, first first
+        {L"", L"de-AT\0fr-FR\0"sv, L"de-DE"},              // the region after, in order
+        {L"", L"pt-BR\0es-MX\0en-GB\0"sv, L"es-ES"},       // unshipped ones passed over
+        {L"", L"zh-TW\0ja-JP\0"sv, L"ja-JP"},              // Traditional is not Simplified
+        {L"", L"zh-Hant-HK\0"sv, L"en-US"},                // nor its script
+        {L"", L"zh-SG\0"sv, L"zh-CN"},                     // Simplified of another region
+        {L"", L"zh-Hans-CN\0"sv, L"zh-CN"},                // named by its script
+        {L"", L"ar-EG\0"sv, L"ar-SA"},                     // Arabic of another region
+        {L"", L"qps-ploc\0ar-EG\0"sv, L"ar-SA"},           // no pseudo-language shipped
+        {L"/lang=qps-ploc", L"de-DE"sv, L"de-DE"},         // nor chosen by a switch
+        {L"", L"qps-ploc\0ar-EG\0"sv, L"qps-ploc", true},  // but in the test build
+        {L"/lang=QPS-PLOCM", L""sv, L"qps-plocm", true},   // matched whole
+        {L"", L"qps-plocx\0"sv, L"en-US", true},           // never by region
+        {L"", L"ko-KR\0pt-PT\0"sv, L"en-US"},              // nothing matching
+        {L"", L""sv, L"en-US"},                            // nothing preferred
     };
+    const auto shipped = [](const launcher::Language& language) {
+        return !language.tag.starts_with(L"qps");
+    };
+    const auto all = [](const launcher::Language&) { return true; };
     for (const Case& c : cases) {
-        EXPECT_EQ(launcher::ChooseLanguage(c.commandLine, c.preferred).tag, c.chosen)
+        const launcher::CarriesLanguage carries = c.pseudoCarried ? +all : +shipped;
+        EXPECT_EQ(launcher::ChooseLanguage(c.commandLine, c.preferred, carries).tag, c.chosen)
             << fake::Narrow(c.commandLine) << " / " << fake::Narrow(std::wstring(c.preferred));
     }
 }

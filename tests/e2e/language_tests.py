@@ -2,7 +2,9 @@
 Tourlet, taken from the user's language (the LANG of the Wine process) without one, and
 English, exactly, for a language that is not shipped."""
 
-from dpi_tests import PICTURE_BOX, ink_in
+import shutil
+
+from dpi_tests import BUTTONS, MAKER_BOX, PICTURE_BOX, Client, expect_whole_in, ink_in, scale
 from geometry import LABEL, ON_LABEL, PAGE_BOX, STAND_IN_TITLE, WHITE, YELLOW, on_screen
 from runner import Registry
 from splash_tests import wait_for_continue
@@ -11,30 +13,35 @@ from wizard_tests import PAGE_COUNT, catalogue
 
 TESTS = Registry()
 LINE = 13  # a text line of the wizard's font at 96 dpi
+# Inside a button's edges and the focus rectangle within them: a caption cut off by the
+# button reaches this band's outer columns.
+CAPTION_INSET = 5
+SHIPPED = ("en-US", "de-DE", "fr-FR", "es-ES", "ja-JP", "zh-CN", "ar-SA")
 
 
 def access_key(caption):
     return caption[caption.index("&") + 1].lower()
 
 
-def expect_wizard_in(lab, texts, tag, picture=None):
+def expect_wizard_in(lab, texts, tag, picture=None, dpi=96):
     """Every text of the wizard in the language of `texts`, page by page, each page whole in
-    its box with a line to spare below it, as nothing cut off leaves it; mirrored for a
-    language read from right to left, the picture as drawn (as `picture`, the pixels of the
-    English one, where given); then the last "Next" starts the installer. Returns the
-    picture's pixels."""
+    its box with a line to spare below it, as nothing cut off leaves it, and every button's
+    caption clear of the button's edges; mirrored for a language read from right to left, the
+    picture as drawn (as `picture`, the pixels of the English one, where given); then the last
+    "Next" starts the installer. Returns the picture's pixels."""
     window = lab.wine.wait_for("the wizard", title=texts["TOURLET_CAPTION"])
     buttons = [child["text"] for child in window.children if child["class"].lower() == "button"]
     assert sorted(buttons) == sorted([texts["TOURLET_BACK"], texts["TOURLET_NEXT"],
                                       texts["TOURLET_CANCEL"]]), buttons
-    border = (window.right - window.left - window.client_width) // 2
-    left, top = window.left + border, window.bottom - border - window.client_height
+    client = Client(window, dpi)
     mirrored = texts["LAYOUT"] == "RTL"
 
     def on_screen_box(box):  # a design box, from the right edge where the window is mirrored
-        x0, x1 = (window.client_width - box[2], window.client_width - box[0]) if mirrored \
-            else (box[0], box[2])
-        return left + x0, top + box[1], left + x1, top + box[3]
+        left, top, right, bottom = client.box(box)
+        if mirrored:
+            edges = 2 * client.left + window.client_width
+            left, right = edges - right, edges - left
+        return left, top, right, bottom
 
     box, picture_box = on_screen_box(PAGE_BOX), on_screen_box(PICTURE_BOX)
     for page in range(PAGE_COUNT):
@@ -44,12 +51,24 @@ def expect_wizard_in(lab, texts, tag, picture=None):
         assert [child.name for child in tree[1:4]] == [texts["TOURLET_PICTURE"], text,
                                                        texts["TOURLET_MAKER"]], tree
         assert tree[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), tree[2]
-        shot = lab.display.screenshot(f"{tag}-page{page}")
+        shot = lab.display.screenshot(f"{tag}-{dpi}-page{page}")
         face = shot.pixel(box[0] - 1, box[1])
         ink = [y for y in range(box[1], box[3]) for x in range(box[0], box[2])
                if shot.pixel(x, y) != face]
         assert ink, f"page {page}: no text drawn"
-        assert max(ink) < box[3] - LINE, f"page {page} fills its box to the bottom: cut?"
+        assert max(ink) < box[3] - scale(LINE, dpi), f"page {page} fills its box to the bottom: cut?"
+        expect_whole_in(shot, on_screen_box(MAKER_BOX), (face,), f"{tag}: the maker's name")
+        for name, button in BUTTONS.items():
+            left, top, right, bottom = on_screen_box(button)
+            band = (left + CAPTION_INSET, top + CAPTION_INSET, right - CAPTION_INSET,
+                    bottom - CAPTION_INSET)
+            columns = {x for x, _ in ink_in(shot, band, (face,))}
+            assert columns, f"{tag}: no caption on {name}"
+            # Wine centres an Arabic caption by its unshaped width, wider than it draws it,
+            # so there only the width is judged (as for "Continue").
+            clear = band[0] not in columns and band[2] - 1 not in columns if not mirrored \
+                else max(columns) - min(columns) < band[2] - band[0]
+            assert clear, f"{tag}: the caption of {name} is cut off at {dpi} dpi"
         drawn = shot.region(*picture_box)
         assert picture is None or drawn == picture, f"{tag}: the picture is not as drawn"
         lab.display.xdotool("key", "alt+" + access_key(texts["TOURLET_NEXT"]))
@@ -108,3 +127,35 @@ def setup_speaks_the_users_language_and_hands_it_on(lab):
         assert setup.wait(20) == 0
         expect_wizard_in(lab, texts, tag)
         poll("the chain to end", lambda: not lab.programs_running(), 20)
+
+
+def stage_pseudo_cd(lab):
+    """The CD with the test build of both programs, which carries the pseudo-languages."""
+    cd = lab.stage_cd()
+    for program in ("Setup.exe", "Tourlet.exe"):
+        shutil.copy(lab.programs / "pseudo" / program, cd / program)
+    return cd
+
+
+@TESTS
+def every_language_fits_at_144_dpi_and_the_pseudo_languages_show_it(lab):
+    """The pseudo-languages, English made longer, accented and bracketed, through the whole
+    chain: every text from the tables and none cut off; then every language's wizard, and the
+    mirrored pseudo-language's, whole at 144 dpi."""
+    cd = stage_pseudo_cd(lab)
+    texts = catalogue("qps-ploc")
+    setup = lab.wine.start(cd / "Setup.exe", cd, "setup-qps-ploc", args=["/lang=qps-ploc"])
+    expect_centred_in_label(wait_for_continue(lab), "qps-ploc")
+    tree = lab.wine.accessible_tree("VarnokForm")
+    assert [child.name for child in tree[1:]] == [
+        texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
+        texts["SETUP_CONTINUE"]], tree
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    expect_wizard_in(lab, texts, "qps-ploc")
+    lab.set_dpi(144)
+    for tag in (*SHIPPED, "qps-ploc", "qps-plocm"):
+        tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}-144",
+                                 args=[f"/lang={tag}"])
+        expect_wizard_in(lab, catalogue(tag), tag, dpi=144)
+        assert tourlet.wait(20) == 0

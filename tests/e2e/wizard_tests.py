@@ -2,6 +2,7 @@
 a screen reader, a missing installer and a larger window."""
 
 import re
+import sys
 
 from geometry import (BLACK, CANCEL_BUTTON, FATAL_TEXT, TEAL, WIZARD_TITLE,
                       Wizard)
@@ -21,7 +22,12 @@ def unescaped(match):
 
 
 def catalogue(tag="en-US"):
-    """A language's texts as common/texts/ spells them, by name."""
+    """A language's texts as common/texts/ spells them, by name; a pseudo-language's as the
+    build makes them from English."""
+    if tag.startswith("qps-"):
+        sys.path.insert(0, str(ROOT / "tools" / "texts"))
+        from make_texts import pseudo_catalogues, read_catalogues
+        return pseudo_catalogues(read_catalogues(ROOT / "common" / "texts"))[tag]
     texts = {}
     for line in (ROOT / "common" / "texts" / f"{tag}.txt").read_text("utf-8").splitlines():
         name, separator, text = line.partition(" = ")

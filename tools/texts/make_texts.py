@@ -2,7 +2,7 @@
 """Makes the programs' string tables from the catalogues in common/texts/, one a language:
 the resource scripts of Setup and Tourlet, the header that numbers the texts, and English as
 a table for the native tests. Fails where a language lacks a text that English has or has
-one English lacks."""
+one English lacks. Makes the pseudo-languages from English too, for the test build alone."""
 
 import argparse
 import re
@@ -15,6 +15,12 @@ LANGUAGES = {
     "es-ES": (0x0A, 0x03), "ja-JP": (0x11, 0x01), "zh-CN": (0x04, 0x02),
     "ar-SA": (0x01, 0x01),
 }
+# Windows' pseudo-locales: English made longer, accented and bracketed, so that a text cut
+# off, a text not taken from the tables and a face without the letters all show; the second
+# laid out from the right.
+PSEUDO_LANGUAGES = {"qps-ploc": (0x101, 0x01), "qps-plocm": (0x1FF, 0x02)}
+ACCENTED = dict(zip("AaCcEeIiNnOoUuYy", "ÅåÇçÉéÎîÑñÖöÛûÝý"))
+GROWTH = 0.4
 PROGRAMS = ("SETUP", "TOURLET")
 
 
@@ -30,6 +36,75 @@ def read_catalogue(path):
             sys.exit(f"{path}:{number}: {name} again")
         texts[name] = re.sub(r"\\(.)", lambda m: "\n" if m.group(1) == "n" else m.group(1), text)
     return texts
+
+
+def pseudo_word(word):
+    """Accented, but for what must stay as it is: an address, a path, an access key."""
+    if "@" in word or "\\" in word:
+        return word
+    out, keyed = [], False
+    for c in word:
+        out.append(c if keyed else ACCENTED.get(c, c))
+        keyed = c == "&" and not keyed
+    return "".join(out)
+
+
+def pseudo_text(text):
+    """About 40 % longer, the growth in words of "!" that wrap like any other, and bracketed.
+    Lines of one paragraph join, for the layout to wrap them as it does a translation's, and
+    the design's runs of empty lines shrink to two, as translators keep them."""
+    paragraphs = re.sub(r"\n{4,}", "\n\n\n", text).split("\n\n")
+    paragraphs = [re.sub(r"(?<=\S)\n(?=\S)", " ", paragraph) for paragraph in paragraphs]
+    text = "\n\n".join(paragraphs)
+    growth = round(len(text.replace("\n", "")) * GROWTH)
+    filler = " ".join("!" * min(5, growth - i) for i in range(0, growth, 6)) if growth else ""
+    accented = re.sub(r"[^\s]+", lambda m: pseudo_word(m.group(0)), text)
+    return f"[{accented}{' ' if filler and len(text) > 12 else ''}{filler}]"
+
+
+def pseudo_catalogues(languages):
+    """Each pseudo-language's texts, from English. A text that every language keeps as English
+    has it is a name, and stays as it is here too."""
+    english = languages["en-US"]
+    names = {name for name, text in english.items()
+             if all(texts[name] == text for texts in languages.values())}
+
+    def pseudo(name, text, mirrored):
+        if name == "LAYOUT":
+            return "RTL" if mirrored else "LTR"
+        return text if name.endswith("_FACE") or name in names else pseudo_text(text)
+
+    return {tag: {name: pseudo(name, text, tag.endswith("m")) for name, text in english.items()}
+            for tag in PSEUDO_LANGUAGES}
+
+
+def read_catalogues(folder):
+    """Every language's texts, by tag, English first; exits where one lacks a text English
+    has, or has one English lacks."""
+    english = read_catalogue(folder / "en-US.txt")
+    languages = {"en-US": english}
+    for path in sorted(folder.glob("*.txt")):
+        tag = path.stem
+        if tag not in LANGUAGES:
+            sys.exit(f"{path}: {tag} is no language the programs know")
+        texts = read_catalogue(path)
+        missing, extra = english.keys() - texts.keys(), texts.keys() - english.keys()
+        if missing or extra:
+            sys.exit(f"{path}: lacks {sorted(missing)}, and has {sorted(extra)} that English "
+                     "lacks")
+        languages[tag] = texts
+    return languages
+
+
+def write_tables(path, languages, numbers, program, codes):
+    script = ["/* Made by tools/texts/make_texts.py from common/texts/: edit those, not this. */"]
+    for tag, texts in languages.items():
+        primary, sub = codes[tag]
+        script += [f"LANGUAGE 0x{primary:02X}, 0x{sub:02X}", "STRINGTABLE", "BEGIN"]
+        script += [f"    {numbers[name]} {rc_string(text)}" for name, text in texts.items()
+                   if program_of(name) in (None, program)]
+        script.append("END")
+    path.write_text("\n".join(script) + "\n", "ascii")
 
 
 def rc_string(text):
@@ -73,19 +148,8 @@ def main():
     parser.add_argument("catalogues", type=Path)
     parser.add_argument("out", type=Path)
     options = parser.parse_args()
-    english = read_catalogue(options.catalogues / "en-US.txt")
-    languages = {"en-US": english}
-    for path in sorted(options.catalogues.glob("*.txt")):
-        tag = path.stem
-        if tag not in LANGUAGES:
-            sys.exit(f"{path}: {tag} is no language the programs know")
-        texts = read_catalogue(path)
-        missing, extra = english.keys() - texts.keys(), texts.keys() - english.keys()
-        if missing or extra:
-            sys.exit(f"{path}: lacks {sorted(missing)}, and has {sorted(extra)} that English "
-                     "lacks")
-        languages[tag] = texts
-
+    languages = read_catalogues(options.catalogues)
+    english = languages["en-US"]
     numbers = numbered(list(english))
     options.out.mkdir(parents=True, exist_ok=True)
     made = "// Made by tools/texts/make_texts.py from common/texts/: edit those, not this.\n"
@@ -94,17 +158,13 @@ def main():
         made + "#pragma once\n\nnamespace texts {\n\n// The number of each text in the "
         "programs' string tables.\nenum Id : int {\n" + "\n".join(ids) + "\n};\n\n}  // "
         "namespace texts\n", "utf-8")
+    ordered = {tag: languages[tag] for tag in sorted(languages, key=list(LANGUAGES).index)}
+    pseudo = pseudo_catalogues(languages)
     for program in PROGRAMS:
-        script = [made.replace("//", "/*", 1).rstrip() + " */"]
-        for tag in sorted(languages, key=list(LANGUAGES).index):
-            primary, sub = LANGUAGES[tag]
-            script += [f"LANGUAGE 0x{primary:02X}, 0x{sub:02X}", "STRINGTABLE", "BEGIN"]
-            script += [f"    {numbers[name]} {rc_string(text)}"
-                       for name, text in languages[tag].items()
-                       if program_of(name) in (None, program)]
-            script.append("END")
-        (options.out / f"{program.lower()}_texts.rc").write_text("\n".join(script) + "\n",
-                                                                 "ascii")
+        write_tables(options.out / f"{program.lower()}_texts.rc", ordered, numbers, program,
+                     LANGUAGES)
+        write_tables(options.out / f"{program.lower()}_pseudo_texts.rc", pseudo, numbers,
+                     program, PSEUDO_LANGUAGES)
     table = [f"    {{texts::{cpp_name(name)}, {rc_string(text)}}}," for name, text in
              english.items()]
     (options.out / "english_texts.inc").write_text(made + "\n".join(table) + "\n", "utf-8")
