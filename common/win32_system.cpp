@@ -5,8 +5,10 @@
 
 #include "error.h"
 #include "handles.h"
+#include "sentence.h"
 #include "system_library.h"
 #include "text.h"
+#include "text_ids.h"
 
 namespace launcher {
 
@@ -219,7 +221,8 @@ namespace {
 
 class Win32FileReader : public forms::FileReader {
   public:
-    Win32FileReader(OwnedFile file, uint64_t size) : file_(std::move(file)), size_(size) {}
+    Win32FileReader(OwnedFile file, uint64_t size, std::wstring_view notRead)
+        : file_(std::move(file)), size_(size), notRead_(notRead) {}
 
     uint64_t Size() const override { return size_; }
 
@@ -233,7 +236,7 @@ class Win32FileReader : public forms::FileReader {
                             static_cast<DWORD>(count - done), &read, nullptr)) {
                 const DWORD error = GetLastError();
                 bytes.resize(start + done);
-                return base::Error("the file cannot be read: " + SystemMessage(error));
+                return base::Error(base::Sentence(notRead_, {SystemMessage(error)}));
             }
             if (read == 0) {
                 break;  // the end of the file
@@ -247,6 +250,7 @@ class Win32FileReader : public forms::FileReader {
   private:
     OwnedFile file_;
     uint64_t size_;
+    std::wstring_view notRead_;
 };
 
 }  // namespace
@@ -256,14 +260,15 @@ base::Result<std::unique_ptr<forms::FileReader>> Win32System::OpenFile(const std
     OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        return base::Error("the file cannot be opened: " + SystemMessage(GetLastError()));
+        return base::Error(
+            base::Sentence(Text(texts::kClipNotOpened), {SystemMessage(GetLastError())}));
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
-        return base::Error("the file is too large to be a splash clip");
+        return base::Error(base::Utf8(Text(texts::kClipTooLarge)));
     }
-    return std::unique_ptr<forms::FileReader>(
-        std::make_unique<Win32FileReader>(std::move(file), static_cast<uint64_t>(size.QuadPart)));
+    return std::unique_ptr<forms::FileReader>(std::make_unique<Win32FileReader>(
+        std::move(file), static_cast<uint64_t>(size.QuadPart), Text(texts::kClipNotRead)));
 }
 
 ScreenSize Win32System::PrimaryScreen() {

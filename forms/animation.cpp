@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "form.h"
+#include "sentence.h"
+#include "text_ids.h"
 
 namespace forms {
 namespace {
@@ -12,18 +14,7 @@ constexpr size_t kFirstRead = 12;
 // Frames come in pieces of this size, one a timer tick, so the window answers in between.
 constexpr size_t kFramesRead = 64 * 1024;
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        out += (c > 0 && c < 0x80) ? static_cast<char>(c) : '?';
-    }
-    return out;
-}
-
 }  // namespace
-
-AnimationError::AnimationError(const std::wstring& fileName, const std::string& reason)
-    : base::Error("The clip \"" + Narrow(fileName) + "\" cannot be played: " + reason + ".") {}
 
 Animation::Animation(const Control& control, Form& form, FormSystem& system, int timerId)
     : control_(control), form_(form), system_(system), timerId_(timerId) {}
@@ -35,7 +26,8 @@ void Animation::Open(const std::wstring& fileName) {
     if (base::Fault fault = ReadHeader(fileName)) {
         file_.reset();
         bytes_.clear();
-        form_.Fail(AnimationError(fileName, fault->what()));
+        form_.Fail(base::Error(base::Sentence(system_.Text(texts::kClipRefused),
+                                              {base::Utf8(fileName), fault->what()})));
         return;
     }
     form_.Host().StartTimer(timerId_, 0);
@@ -55,12 +47,16 @@ base::Fault Animation::ReadHeader(const std::wstring& fileName) {
         if (base::Fault fault = file_->ReadMore(bytes_, needed - before)) {
             return fault;
         }
+        // Where it goes wrong inside the file is for a developer: the user learns it is damaged.
+        const auto damaged = [this] {
+            return base::Error(base::Utf8(system_.Text(texts::kClipDamaged)));
+        };
         if (bytes_.size() == before && needed > before) {
-            return base::Error("the file ends before its headers");
+            return damaged();  // it ends before its headers
         }
         const auto read = clip::AviClip::ReadHeader(bytes_, size, needed);
         if (!read) {
-            return read.error();
+            return damaged();
         }
         if (*read) {
             clipBytes_ = (*read)->fileBytes;

@@ -14,19 +14,14 @@ namespace forms {
 class Control;
 class Form;
 
-// Names the clip and why it cannot be played.
-class AnimationError : public base::Error {
-  public:
-    AnimationError(const std::wstring& fileName, const std::string& reason);
-};
-
 class Animation {
   public:
     Animation(const Control& control, Form& form, FormSystem& system, int timerId);
     Animation(const Animation&) = delete;
     Animation& operator=(const Animation&) = delete;
 
-    // Reads the clip's headers; a clip that cannot be played fails the form (AnimationError).
+    // Reads the clip's headers; a clip that cannot be played fails the form, naming the clip
+    // and why.
     // Its frames are read on the control's timer, after the window has painted, so the
     // window shows without waiting for them.
     void Open(const std::wstring& fileName);

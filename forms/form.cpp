@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "error.h"
+#include "sentence.h"
+#include "text_ids.h"
 
 namespace forms {
 namespace {
@@ -103,8 +105,7 @@ Form::Form(const FormDesign& design, FormHost& host, FormSystem& system)
 Control& Form::operator[](std::string_view name) {
     const Control& found = std::as_const(*this)[name];
     if (&found == &standIn_) {
-        Fail(base::Error("The program is damaged: its window " + std::string(design_.name) +
-                         " has no control " + std::string(name) + "."));
+        FailDamaged(name);
     }
     return const_cast<Control&>(found);
 }
@@ -121,8 +122,7 @@ const Control& Form::operator[](std::string_view name) const {
 Animation& Form::AnimationOf(std::string_view name) {
     std::unique_ptr<Animation>* found = animations_.Find(name);
     if (found == nullptr) {
-        Fail(base::Error("The program is damaged: its window " + std::string(design_.name) +
-                         " has no animation " + std::string(name) + "."));
+        FailDamaged(name);
         return standInAnimation_;
     }
     return **found;
@@ -393,6 +393,10 @@ void Form::Stop() {
 void Form::End() {
     Stop();
     host_.EndProgram();
+}
+
+void Form::FailDamaged(std::string_view missing) {
+    Fail(base::Error(base::Sentence(Text(texts::kProgramDamaged), {design_.name, missing})));
 }
 
 void Form::Fail(base::Error error) {

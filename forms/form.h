@@ -130,6 +130,8 @@ class Form {
     std::vector<const Control*> PaintOrder() const;
 
   private:
+    // A control or animation the code names but the design lacks: a damaged program.
+    void FailDamaged(std::string_view missing);
     void Fire(std::string_view target, Event event);
     int TimerIdOf(const Control& control) const;
     std::vector<Control*> TabOrder() const;

@@ -16,6 +16,7 @@
 namespace {
 
 LANGID faultLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+UINT faultReading = 0;  // a right-to-left language's box reads and aligns from the right
 
 constexpr int kOutOfMemory = texts::kOutOfMemory;
 // What a misused container or function object tells: its own text is the runtime's, for a
@@ -24,7 +25,7 @@ constexpr int kInternalFault = texts::kInternalFault;
 
 DWORD WINAPI ShowBox(void* text) {
     MessageBoxW(nullptr, static_cast<const wchar_t*>(text), nullptr,
-                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND | faultReading);
     return 0;
 }
 
@@ -79,6 +80,9 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
 
 void base::win32::SetFaultLanguage(LANGID language) {
     faultLanguage = language;
+    faultReading = base::win32::ResourceText(texts::kLayout, language) == L"RTL"
+                       ? MB_RTLREADING | MB_RIGHT
+                       : 0;
 }
 
 void* operator new(std::size_t size) {

@@ -19,25 +19,24 @@ base::Result<OwnedBitmap> PixelsToBitmap(int width, int height,
     void* bits = nullptr;
     OwnedBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap) {
-        return base::Error("A picture cannot be made: " + SystemMessage(GetLastError()) + ".");
+        return base::Error(SystemMessage(GetLastError()));
     }
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     return bitmap;
 }
 
 base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource) {
-    const std::string what = "The picture " + std::to_string(resource) + " cannot be shown: ";
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resource), RT_RCDATA);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const auto* bytes =
         static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
     if (bytes == nullptr) {
-        return base::Error(what + SystemMessage(GetLastError()) + ".");
+        return base::Error(SystemMessage(GetLastError()));
     }
     const base::Result<clip::Picture> picture =
         clip::DecodeBitmapFile({bytes, SizeofResource(instance, found)});
     if (!picture) {
-        return base::Error(what + picture.error().what() + ".");
+        return picture.error();  // only a damaged program has such a picture
     }
     return PixelsToBitmap(picture->width, picture->height, picture->pixels);
 }

@@ -5,8 +5,10 @@
 #include "error.h"
 #include "fault.h"
 #include "form_pictures.h"
+#include "sentence.h"
 #include "system_library.h"
 #include "text.h"
+#include "text_ids.h"
 
 namespace forms::win32 {
 namespace {
@@ -94,8 +96,8 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem&
     CreateWindowExW(ExStyleOf(design), kClassName, caption.c_str(), StyleOf(design), 0, 0, outer.cx,
                     outer.cy, nullptr, nullptr, instance, this);
     if (window_ == nullptr) {
-        form_.Fail(
-            base::Error("The window cannot be created: " + SystemMessage(GetLastError()) + "."));
+        form_.Fail(base::Error(
+            base::Sentence(form_.Text(texts::kWindowNotMade), {SystemMessage(GetLastError())})));
         return;
     }
     buttons_.Create(window_, instance, form_);
@@ -146,7 +148,8 @@ int FormWindow::Run(const std::wstring& programTitle) {
         // Stored compressed, which keeps the program small on a slow drive; each picture is
         // decoded once, before the window first shows.
         if (base::Fault fault = LoadPictures(instance_, form_.Design(), pictures_)) {
-            form_.Fail(std::move(*fault));
+            form_.Fail(
+                base::Error(base::Sentence(form_.Text(texts::kPictureNotMade), {fault->what()})));
         } else {
             form_.Load();
         }
@@ -177,7 +180,7 @@ int FormWindow::Run(const std::wstring& programTitle) {
         ShowWindow(window_, SW_HIDE);
     }
     MessageBoxW(nullptr, Widen(form_.Failure()->what()).c_str(), programTitle.c_str(),
-                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND | BoxReading());
     return 1;
 }
 
@@ -331,6 +334,11 @@ void FormWindow::MoveWindow(int left, int top) {
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A message box of a language read from right to left reads and aligns from the right.
+UINT FormWindow::BoxReading() const {
+    return form_.Design().rightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
+}
+
 void FormWindow::HideWindow() {
     ShowWindow(window_, SW_HIDE);
 }
@@ -342,6 +350,7 @@ void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title
     const HWND owner = IsWindowVisible(window_) ? window_ : nullptr;
     UINT flags = MB_OK | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
     flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
+    flags |= BoxReading();
     MessageBoxW(owner, text.c_str(), title.c_str(), flags);
 }
 

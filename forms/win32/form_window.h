@@ -55,6 +55,7 @@ class FormWindow : public FormHost {
     virtual int MonitorDpi() const;
 
   private:
+    UINT BoxReading() const;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void LayOut(int dpi, const RECT* suggested);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -5,7 +5,7 @@ English, exactly, for a language that is not shipped."""
 import shutil
 
 from dpi_tests import BUTTONS, MAKER_BOX, PICTURE_BOX, Client, expect_whole_in, ink_in, scale
-from geometry import LABEL, ON_LABEL, PAGE_BOX, STAND_IN_TITLE, WHITE, YELLOW, on_screen
+from geometry import LABEL, ON_LABEL, PAGE_BOX, STAND_IN_TITLE, TITLE, WHITE, YELLOW, on_screen
 from runner import Registry
 from splash_tests import wait_for_continue
 from winelab import poll
@@ -159,3 +159,18 @@ def every_language_fits_at_144_dpi_and_the_pseudo_languages_show_it(lab):
                                  args=[f"/lang={tag}"])
         expect_wizard_in(lab, catalogue(tag), tag, dpi=144)
         assert tourlet.wait(20) == 0
+
+
+@TESTS
+def a_missing_clip_is_told_in_the_language_chosen(lab):
+    """The error box in the program's language, whatever the user's, its reason included."""
+    cd = lab.stage(clip=None)
+    for tag in ("de-DE", "ar-SA"):
+        texts = catalogue(tag)
+        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{tag}", args=[f"/lang={tag}"])
+        box = lab.wine.wait_for("the error box", title=TITLE, cls="#32770")
+        told = "\n".join(box.texts)
+        assert texts["CLIP_REFUSED"].split("%1")[0] in told, box.texts
+        assert texts["CLIP_NOT_OPENED"].split("%1")[0] in told, box.texts
+        assert lab.wine.press_ok(TITLE)
+        assert setup.wait(20) == 1

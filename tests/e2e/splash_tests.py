@@ -321,4 +321,4 @@ def a_clip_damaged_after_its_headers_plays_to_its_last_good_frame(lab):
 @TESTS
 def a_broken_clip_gives_an_error_box_and_no_splash(lab):
     clip = (lab.options.build / "host" / "Varnok.avi").read_bytes()
-    expect_refused_clip(lab, clip[:5000], "truncated")
+    expect_refused_clip(lab, clip[:5000], "the file is damaged")

@@ -107,11 +107,12 @@ def write_tables(path, languages, numbers, program, codes):
     path.write_text("\n".join(script) + "\n", "ascii")
 
 
-def rc_string(text):
+def rc_string(text, quote='""'):
+    """A wide string literal of a resource script, or of C++ given its quote."""
     escaped = []
     for c in text:
         if c == '"':
-            escaped.append('""')
+            escaped.append(quote)
         elif c == "\\":
             escaped.append("\\\\")
         elif c == "\n":
@@ -165,7 +166,8 @@ def main():
                      LANGUAGES)
         write_tables(options.out / f"{program.lower()}_pseudo_texts.rc", pseudo, numbers,
                      program, PSEUDO_LANGUAGES)
-    table = [f"    {{texts::{cpp_name(name)}, {rc_string(text)}}}," for name, text in
+    cpp_quote = '\\"'
+    table = [f"    {{texts::{cpp_name(name)}, {rc_string(text, cpp_quote)}}}," for name, text in
              english.items()]
     (options.out / "english_texts.inc").write_text(made + "\n".join(table) + "\n", "utf-8")
 
