@@ -2,12 +2,15 @@
 
 #include "avi_clip.h"
 #include "frame_decoder.h"
+#include "inflate.h"
 
 namespace clip {
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
+// Far beyond any picture of the windows: a length past it is a damaged one.
+constexpr size_t kLargestPacked = 4u << 20;
 
 uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
     return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
@@ -37,6 +40,17 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
         return *fault;  // the still's frame was checked: not reached
     }
     return Picture{decoder.Width(), decoder.Height(), decoder.TakePixels()};
+}
+
+base::Result<Picture> DecodePackedPicture(std::span<const uint8_t> packed) {
+    if (packed.size() < 4 || ReadU32(packed, 0) > kLargestPacked) {
+        return ClipError("it is not a packed picture");
+    }
+    const base::Result<std::vector<uint8_t>> file = Inflate(packed.subspan(4), ReadU32(packed, 0));
+    if (!file) {
+        return file.error();
+    }
+    return DecodeBitmapFile(*file);
 }
 
 }  // namespace clip

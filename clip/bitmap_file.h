@@ -1,5 +1,6 @@
 // Reads the windows' pictures: .bmp files, uncompressed or RLE8, decoded through the clip
-// reader's checked frame decoding. Portable; no reads outside the given bytes.
+// reader's checked frame decoding, and the programs' packed pictures, such a file deflated.
+// Portable; no reads outside the given bytes.
 #pragma once
 
 #include <cstdint>
@@ -18,5 +19,9 @@ struct Picture {
 
 // The picture, or why the bytes are not a bitmap file it can show.
 base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file);
+
+// The picture of a bitmap file packed as the programs carry it: its length in four bytes,
+// little-endian, then the file deflated.
+base::Result<Picture> DecodePackedPicture(std::span<const uint8_t> packed);
 
 }  // namespace clip

@@ -34,7 +34,7 @@ base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource) {
         return base::Error(SystemMessage(GetLastError()));
     }
     const base::Result<clip::Picture> picture =
-        clip::DecodeBitmapFile({bytes, SizeofResource(instance, found)});
+        clip::DecodePackedPicture({bytes, SizeofResource(instance, found)});
     if (!picture) {
         return picture.error();  // only a damaged program has such a picture
     }

@@ -14,6 +14,7 @@
 
 #include "avi_clip.h"
 #include "bitmap_file.h"
+#include "inflate.h"
 
 namespace {
 
@@ -244,22 +245,66 @@ std::vector<uint32_t> DecodedPixels(const std::vector<uint8_t>& file) {
     return fake::Value(clip::DecodeBitmapFile(file)).pixels;
 }
 
-// The programs carry each picture RLE8-compressed, made by the build from the drawn file.
-TEST(CompressedPictures, AreSmallAndDecodeToTheDrawnPixels) {
+// The programs carry each picture packed by the build from the drawn file: RLE8, deflated.
+TEST(PackedPictures, AreSmallAndDecodeToTheDrawnPixels) {
     for (const std::string name :
          {"setup/res/banner", "setup/res/side_panel", "tourlet/res/side_picture"}) {
         const std::vector<uint8_t> drawn = ReadFile(name + ".bmp");
         const std::vector<uint8_t> carried =
-            ReadFile(name.substr(name.rfind('/') + 1) + ".rle.bmp", VARNOK_PICTURES_DIR);
+            ReadFile(name.substr(name.rfind('/') + 1) + ".packed", VARNOK_PICTURES_DIR);
         ASSERT_FALSE(carried.empty()) << name;
-        EXPECT_EQ(U32(carried, 30), 1u) << name << ": RLE8";
-        EXPECT_LT(carried.size() * 5, drawn.size()) << name;
-        EXPECT_EQ(DecodedPixels(carried), DecodedPixels(drawn)) << name;
+        EXPECT_LT(carried.size() * 12, drawn.size()) << name;
+        EXPECT_EQ(fake::Value(clip::DecodePackedPicture(carried)).pixels, DecodedPixels(drawn))
+            << name;
     }
 }
 
-TEST(CompressedPictures, DamagedFilesAreRefused) {
-    const std::vector<uint8_t> good = ReadFile("side_picture.rle.bmp", VARNOK_PICTURES_DIR);
+// Every kind of block, and damage of every kind refused, never read or written past.
+TEST(PackedPictures, InflateTakesEveryBlockKindAndRefusesDamage) {
+    struct Case {
+        std::vector<uint8_t> packed;
+        std::string inflated;  // empty: refused
+    };
+    const std::vector<uint8_t> stored{0x01, 0x09, 0x00, 0xF6, 0xFF, 0x56, 0x41,
+                                      0x52, 0x4E, 0x4F, 0x4B, 0x20, 0x43, 0x44};
+    const std::vector<uint8_t> fixed{0x0B, 0x48, 0xCD, 0xC9, 0xCD, 0x2F,
+                                     0x52, 0x08, 0x40, 0xA6, 0x14, 0x01};
+    std::vector<uint8_t> badLength = stored, badType = fixed;
+    badLength[3] = 0xF7;                                   // its length's complement does not match
+    badType[0] |= 0x06;                                    // block type 3
+    const std::vector<uint8_t> farBack{0x03, 0x02, 0x00};  // copies from before the start
+    const Case cases[] = {
+        {stored, "VARNOK CD"},
+        {fixed, "Pelmor Pelmor Pelmor!"},
+        {badLength, ""},
+        {farBack, ""},
+        {badType, ""},
+        {std::vector<uint8_t>(fixed.begin(), fixed.end() - 2), ""},  // cut short
+    };
+    for (const Case& c : cases) {
+        const auto inflated = clip::Inflate(c.packed, c.inflated.empty() ? 21 : c.inflated.size());
+        EXPECT_EQ(inflated ? std::string(inflated->begin(), inflated->end()) : "", c.inflated);
+    }
+    EXPECT_FALSE(clip::Inflate(fixed, 20)) << "more than it said";
+    EXPECT_FALSE(clip::Inflate(fixed, 22)) << "less than it said";
+
+    // A dynamic block (the picture) cut anywhere, or with any byte changed, is refused or
+    // decodes within its bounds.
+    const std::vector<uint8_t> picture = ReadFile("side_picture.packed", VARNOK_PICTURES_DIR);
+    ASSERT_GT(picture.size(), 100u);
+    for (size_t at = 4; at < picture.size(); ++at) {
+        EXPECT_FALSE(clip::DecodePackedPicture(std::span(picture).first(at))) << at;
+        std::vector<uint8_t> changed = picture;
+        changed[at] ^= 0xA5;
+        (void)clip::DecodePackedPicture(changed);
+    }
+}
+
+TEST(PackedPictures, DamagedFilesAreRefused) {
+    const std::vector<uint8_t> packed = ReadFile("side_picture.packed", VARNOK_PICTURES_DIR);
+    ASSERT_GT(packed.size(), 4u);
+    const std::vector<uint8_t> good =
+        fake::Value(clip::Inflate(std::span(packed).subspan(4), U32(packed, 0)));
     ASSERT_GT(good.size(), 100u);
     std::vector<uint8_t> notBitmap = good, pixelsOutside = good, cut = good;
     notBitmap[0] = 'X';

@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the clip reader, as a clip, as a clip read headers first, and as
-// a bitmap file, and decodes every frame it accepts.
+// Feeds arbitrary bytes to the clip reader, as a clip, as a clip read headers first, as a
+// bitmap file and as a packed picture, and decodes every frame it accepts.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +13,12 @@
 namespace {
 
 void DecodeAsPicture(const uint8_t* data, size_t size) {
-    const base::Result<clip::Picture> picture = clip::DecodeBitmapFile(std::span(data, size));
-    if (picture && picture->pixels.size() !=
-                       static_cast<size_t>(picture->width) * static_cast<size_t>(picture->height)) {
-        std::abort();
+    for (const auto decode : {clip::DecodeBitmapFile, clip::DecodePackedPicture}) {
+        const base::Result<clip::Picture> picture = decode(std::span(data, size));
+        if (picture && picture->pixels.size() != static_cast<size_t>(picture->width) *
+                                                     static_cast<size_t>(picture->height)) {
+            std::abort();
+        }
     }
 }
 

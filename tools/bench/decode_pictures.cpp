@@ -54,7 +54,7 @@ int wmain(int argc, wchar_t** argv) {
         QueryPerformanceCounter(&start);
         for (const Picture& picture : pictures) {
             const base::Result<clip::Picture> decoded =
-                clip::DecodeBitmapFile({picture.bytes, picture.size});
+                clip::DecodePackedPicture({picture.bytes, picture.size});
             if (!decoded) {
                 std::fprintf(stderr, "%s\n", decoded.error().what());
                 return 1;

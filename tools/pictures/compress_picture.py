@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
-"""Rewrites an uncompressed bitmap file of at most 256 colours as an RLE8 bitmap file, pixel
-for pixel, for the programs' resources: the pictures stay as drawn in the source tree, and
-the programs carry a fraction of their bytes and decode them once at start.
+"""Packs an uncompressed bitmap file of at most 256 colours for the programs' resources: as
+an RLE8 bitmap file, pixel for pixel, deflated (RFC 1951) after its length in four bytes,
+little-endian. The pictures stay as drawn in the source tree, and the programs carry a
+fraction of their bytes and decode them once at start.
 
-    compress_picture.py <in.bmp> <out.bmp>
+    compress_picture.py <in.bmp> <out.packed>
 
 Reads 8- and 24-bit bottom-up files; needs nothing beyond Python itself.
 """
 
 import struct
 import sys
+import zlib
 
 
 def read_pixels(data):
@@ -75,12 +77,17 @@ def rle8_file(width, height, rows, resolution):
     return struct.pack("<2sIHHI", b"BM", offset + len(codes), 0, 0, offset) + info + palette + codes
 
 
+def packed(data):
+    deflater = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+    return struct.pack("<I", len(data)) + deflater.compress(data) + deflater.flush()
+
+
 def main():
     source, target = sys.argv[1:3]
     with open(source, "rb") as file:
-        picture = read_pixels(file.read())
+        picture = rle8_file(*read_pixels(file.read()))
     with open(target, "wb") as file:
-        file.write(rle8_file(*picture))
+        file.write(packed(picture))
 
 
 if __name__ == "__main__":

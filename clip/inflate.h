@@ -1,0 +1,17 @@
+// Raw DEFLATE (RFC 1951), the pictures' packing: they are the largest part of Setup.exe, and
+// every byte of it is read from the disc before the splash shows. Portable; checked at every
+// step, so that no input reads or writes outside its bounds.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "error.h"
+
+namespace clip {
+
+// The `size` bytes that `packed` inflates to, or why it does not.
+base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size_t size);
+
+}  // namespace clip
