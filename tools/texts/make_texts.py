@@ -22,6 +22,8 @@ PSEUDO_LANGUAGES = {"qps-ploc": (0x101, 0x01), "qps-plocm": (0x1FF, 0x02)}
 ACCENTED = dict(zip("AaCcEeIiNnOoUuYy", "ÅåÇçÉéÎîÑñÖöÛûÝý"))
 GROWTH = 0.4
 PROGRAMS = ("SETUP", "TOURLET")
+# Texts of a part only one program has: the splash clip's refusals.
+OWNED_PARTS = {"CLIP": "SETUP"}
 
 
 def read_catalogue(path):
@@ -129,7 +131,8 @@ def cpp_name(name):
 
 
 def program_of(name):
-    return next((program for program in PROGRAMS if name.startswith(program + "_")), None)
+    prefix = name.partition("_")[0]
+    return OWNED_PARTS.get(prefix, prefix if prefix in PROGRAMS else None)
 
 
 def numbered(names):
