@@ -4,6 +4,7 @@
 #include "language.h"
 #include "product.h"
 #include "system_library.h"
+#include "text_ids.h"
 
 namespace launcher {
 namespace {
@@ -34,11 +35,11 @@ BOOL CALLBACK FindLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR se
     return !languageSearch.found;
 }
 
-// A language's texts are there where its first string table is. Listed rather than looked
-// up: the loader's look-up falls back to other languages.
+// A language's texts are there where its table is. Listed rather than looked up: the
+// loader's look-up falls back to other languages.
 bool Carries(const Language& language) {
     LanguageSearch search{language.id};
-    EnumResourceLanguagesW(nullptr, RT_STRING, MAKEINTRESOURCEW(1), FindLanguage,
+    EnumResourceLanguagesW(nullptr, L"TEXTS", MAKEINTRESOURCEW(1), FindLanguage,
                            reinterpret_cast<LONG_PTR>(&search));
     return search.found;
 }
@@ -52,7 +53,9 @@ FrontEnd::FrontEnd(const wchar_t* commandLine)
     // is no disk in the drive" box over the window. This thread's mode only: the programs it
     // starts inherit the process's, which stays the system's.
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
-    base::win32::SetFaultLanguage(system_.SpokenLanguage().id);
+    base::win32::SetFaultTexts(system_.Text(texts::kOutOfMemory),
+                               system_.Text(texts::kInternalFault),
+                               system_.Text(texts::kLayout) == L"RTL");
     opens_ = TakeFrontEnd(system_, HandoverFrom(commandLine));
 }
 

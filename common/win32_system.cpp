@@ -207,10 +207,33 @@ std::optional<std::wstring> Win32System::ProgramFolder() {
     return path.substr(0, driveRoot ? slash + 1 : slash);
 }
 
-// From the program's string table in its language; English where that lacks a text.
+namespace {
+
+// The program's table of a language's texts; none where it carries none, or a damaged one.
+TextTable LoadTexts(LANGID language) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceExW(module, L"TEXTS", MAKEINTRESOURCEW(1), language);
+    const HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const auto* bytes =
+        static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (bytes == nullptr) {
+        return {};
+    }
+    base::Result<TextTable> table = TextTable::Unpack({bytes, SizeofResource(module, found)});
+    return table ? std::move(*table) : TextTable{};
+}
+
+}  // namespace
+
+Win32System::Win32System(const Language& language)
+    : language_(language),
+      spoken_(LoadTexts(language.id)),
+      english_(LoadTexts(ShippedLanguages().front().id)) {}
+
+// In the program's language; English where that lacks a text.
 std::wstring_view Win32System::Text(int id) {
-    const std::wstring_view text = base::win32::ResourceText(id, language_.id);
-    return !text.empty() ? text : base::win32::ResourceText(id, ShippedLanguages().front().id);
+    const std::wstring_view text = spoken_.Text(id);
+    return !text.empty() ? text : english_.Text(id);
 }
 
 uint64_t Win32System::NowMs() {

@@ -9,13 +9,14 @@
 #include "language.h"
 #include "launcher.h"
 #include "system_library.h"
+#include "text_table.h"
 
 namespace launcher {
 
 class Win32System : public System {
   public:
     // The language the program speaks, which a program it hands the front end on speaks too.
-    explicit Win32System(const Language& language = ShippedLanguages()[0]) : language_(language) {}
+    explicit Win32System(const Language& language = ShippedLanguages()[0]);
 
     // The window that owns what the starts show (prompts), and that a later start of the
     // front end brings to the front while this program holds the guard; given once it exists.
@@ -38,6 +39,8 @@ class Win32System : public System {
 
   private:
     const Language& language_;
+    TextTable spoken_;
+    TextTable english_;  // what a language lacks
     // The mark that a later start finds the guard's holder by.
     void Mark(bool marked);
     void HandGuardTo(HANDLE process);

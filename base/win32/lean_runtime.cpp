@@ -10,18 +10,53 @@
 #include <new>
 
 #include "fault.h"
-#include "text.h"
 #include "text_ids.h"
 
 namespace {
 
-LANGID faultLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-UINT faultReading = 0;  // a right-to-left language's box reads and aligns from the right
+struct EnglishText {
+    int id;
+    const wchar_t* text;
+};
+constexpr EnglishText kEnglish[] = {
+#include "english_texts.inc"
+};
+constexpr const wchar_t* English(int id) {
+    for (const EnglishText& english : kEnglish) {
+        if (english.id == id) {
+            return english.text;
+        }
+    }
+    return L"";
+}
 
-constexpr int kOutOfMemory = texts::kOutOfMemory;
+// The box's texts are copied in when the language is chosen, so that telling a fault
+// allocates nothing and unpacks nothing; English until then.
+constexpr size_t kLongestFaultText = 255;
+
+class FaultText {
+  public:
+    constexpr FaultText(const wchar_t* english, wchar_t* copy) : shown_(english), copy_(copy) {}
+    void Take(std::wstring_view text) {
+        const size_t length = std::min(text.size(), kLongestFaultText);
+        std::copy_n(text.data(), length, copy_);
+        copy_[length] = L'\0';
+        shown_ = copy_;
+    }
+    const wchar_t* Shown() const { return shown_; }
+
+  private:
+    const wchar_t* shown_;
+    wchar_t* copy_;
+};
+
+wchar_t outOfMemoryCopy[kLongestFaultText + 1];
+wchar_t internalFaultCopy[kLongestFaultText + 1];
+FaultText outOfMemory(English(texts::kOutOfMemory), outOfMemoryCopy);
 // What a misused container or function object tells: its own text is the runtime's, for a
 // programmer, and some of it a printf format.
-constexpr int kInternalFault = texts::kInternalFault;
+FaultText internalFault(English(texts::kInternalFault), internalFaultCopy);
+UINT faultReading = 0;  // a right-to-left language's box reads and aligns from the right
 
 DWORD WINAPI ShowBox(void* text) {
     MessageBoxW(nullptr, static_cast<const wchar_t*>(text), nullptr,
@@ -47,20 +82,13 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
 // disconnected rather than left waiting. The box runs on a thread of its own, where a quit
 // this thread was told before cannot close it; this one pumps meanwhile for the system's
 // windows (COM's among them). Where no thread can be made, the box shows here.
-[[noreturn]] void Fatal(int what) {
+[[noreturn]] void Fatal(const FaultText& what) {
     static bool telling = false;  // a fault while telling one ends at once
     if (!telling) {
         telling = true;
         EnumThreadWindows(GetCurrentThreadId(), Silence,
                           reinterpret_cast<LPARAM>(GetModuleHandleW(nullptr)));
-        std::wstring_view said = base::win32::ResourceText(what, faultLanguage);
-        if (said.empty()) {
-            said = base::win32::ResourceText(what, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-        }
-        static wchar_t text[512];  // the box's own: nothing is allocated
-        const size_t length = std::min(said.size(), std::size(text) - 1);
-        std::copy_n(said.data(), length, text);
-        text[length] = L'\0';
+        void* const text = const_cast<wchar_t*>(what.Shown());
         if (HANDLE box = CreateThread(nullptr, 0, ShowBox, text, 0, nullptr)) {
             while (MsgWaitForMultipleObjects(1, &box, FALSE, INFINITE, QS_ALLINPUT) ==
                    WAIT_OBJECT_0 + 1) {
@@ -78,18 +106,18 @@ BOOL CALLBACK Silence(HWND window, LPARAM module) {
 
 }  // namespace
 
-void base::win32::SetFaultLanguage(LANGID language) {
-    faultLanguage = language;
-    faultReading = base::win32::ResourceText(texts::kLayout, language) == L"RTL"
-                       ? MB_RTLREADING | MB_RIGHT
-                       : 0;
+void base::win32::SetFaultTexts(std::wstring_view outOfMemoryText,
+                                std::wstring_view internalFaultText, bool rightToLeft) {
+    outOfMemory.Take(outOfMemoryText);
+    internalFault.Take(internalFaultText);
+    faultReading = rightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
 }
 
 void* operator new(std::size_t size) {
     if (void* block = std::malloc(size != 0 ? size : 1)) {
         return block;
     }
-    Fatal(kOutOfMemory);
+    Fatal(outOfMemory);
 }
 
 void* operator new[](std::size_t size) {
@@ -124,31 +152,31 @@ void operator delete[](void* block, std::size_t) noexcept {
 namespace std {
 
 void __throw_bad_alloc() {
-    Fatal(kOutOfMemory);
+    Fatal(outOfMemory);
 }
 
 void __throw_bad_array_new_length() {
-    Fatal(kOutOfMemory);
+    Fatal(outOfMemory);
 }
 
 void __throw_length_error(const char*) {
-    Fatal(kInternalFault);
+    Fatal(internalFault);
 }
 
 void __throw_logic_error(const char*) {
-    Fatal(kInternalFault);
+    Fatal(internalFault);
 }
 
 void __throw_out_of_range(const char*) {
-    Fatal(kInternalFault);
+    Fatal(internalFault);
 }
 
 void __throw_out_of_range_fmt(const char*, ...) {
-    Fatal(kInternalFault);
+    Fatal(internalFault);
 }
 
 void __throw_bad_function_call() {
-    Fatal(kInternalFault);
+    Fatal(internalFault);
 }
 
 }  // namespace std

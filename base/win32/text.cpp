@@ -15,28 +15,6 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
-std::wstring_view ResourceText(int id, LANGID language) {
-    const HMODULE module = GetModuleHandleW(nullptr);
-    // A table block holds 16 texts, each its length and its characters.
-    const HRSRC block = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
-    const HGLOBAL loaded = block != nullptr ? LoadResource(module, block) : nullptr;
-    const auto* entry =
-        static_cast<const wchar_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
-    if (entry == nullptr) {
-        return {};
-    }
-    const wchar_t* const end = entry + SizeofResource(module, block) / sizeof(wchar_t);
-    for (int index = id % 16; entry < end; --index) {
-        const size_t declared = *entry++;
-        const size_t length = std::min(declared, static_cast<size_t>(end - entry));
-        if (index == 0) {
-            return {entry, length};
-        }
-        entry += length;
-    }
-    return {};
-}
-
 std::string SystemMessage(DWORD error) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <map>
+
 #include "fake_platform.h"
+#include "results.h"
+#include "text_table.h"
+#include "text_ids.h"
 
 namespace {
 
@@ -44,6 +51,31 @@ TEST(Language, ChosenAsWindowsChoosesIt) {
         const launcher::CarriesLanguage carries = c.pseudoCarried ? +all : +shipped;
         EXPECT_EQ(launcher::ChooseLanguage(c.commandLine, c.preferred, carries).tag, c.chosen)
             << fake::Narrow(c.commandLine) << " / " << fake::Narrow(std::wstring(c.preferred));
+    }
+}
+
+// Each program's English table, as the build packs it, holds every English text the program
+// uses, and a damaged table is refused, never read past.
+TEST(TextTable, HoldsEveryTextOfItsProgramAndRefusesDamage) {
+    const std::map<int, std::wstring_view> english{
+#include "english_texts.inc"
+    };
+    const auto read = [](const std::string& name) {
+        std::ifstream in(std::string(VARNOK_TEXTS_DIR) + "/" + name, std::ios::binary);
+        return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}};
+    };
+    for (const auto& [program, own, other] :
+         {std::tuple{"setup", texts::kSetupContinue, texts::kTourletNext},
+          std::tuple{"tourlet", texts::kTourletNext, texts::kSetupContinue}}) {
+        const std::vector<uint8_t> packed = read(std::string(program) + ".en-US.texts");
+        const launcher::TextTable table = fake::Value(launcher::TextTable::Unpack(packed));
+        for (const int id : {int{texts::kFatalErrorText}, int{texts::kLayout}, int{own}}) {
+            EXPECT_EQ(table.Text(id), english.at(id)) << program << " " << id;
+        }
+        EXPECT_EQ(table.Text(other), L"") << program << ": another program's text";
+        for (size_t cut = 0; cut < packed.size(); cut += 7) {
+            EXPECT_FALSE(launcher::TextTable::Unpack(std::span(packed).first(cut))) << cut;
+        }
     }
 }
 

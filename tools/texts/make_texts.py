@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Makes the programs' string tables from the catalogues in common/texts/, one a language:
-the resource scripts of Setup and Tourlet, the header that numbers the texts, and English as
-a table for the native tests. Fails where a language lacks a text that English has or has
+"""Makes the programs' text tables from the catalogues in common/texts/, one a language:
+the resource scripts of Setup and Tourlet with each language's table packed beside them,
+the header that numbers the texts, and English as a table for the native tests. Fails where a language lacks a text that English has or has
 one English lacks. Makes the pseudo-languages from English too, for the test build alone."""
 
 import argparse
 import re
+import struct
 import sys
+import zlib
 from pathlib import Path
 
 # Each language's LANGID as primary and sub language; English first, the fallback.
@@ -24,6 +26,7 @@ GROWTH = 0.4
 PROGRAMS = ("SETUP", "TOURLET")
 # Texts of a part only one program has: the splash clip's refusals.
 OWNED_PARTS = {"CLIP": "SETUP"}
+
 
 
 def read_catalogue(path):
@@ -98,15 +101,29 @@ def read_catalogues(folder):
     return languages
 
 
-def write_tables(path, languages, numbers, program, codes):
+def packed_table(texts, numbers):
+    """The texts by number, each its length in UTF-16 units and its units, little-endian, and
+    none where a number has no text; deflated (RFC 1951) after its length in four bytes."""
+    by_number = {numbers[name]: text for name, text in texts.items()}
+    table = b""
+    for number in range(max(by_number) + 1):
+        units = by_number.get(number, "").encode("utf-16-le")
+        table += struct.pack("<H", len(units) // 2) + units
+    deflater = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
+    return struct.pack("<I", len(table)) + deflater.compress(table) + deflater.flush()
+
+
+def write_tables(folder, name, languages, numbers, program, codes):
+    """The resource script `name`: each language's packed table as resource 1 of the type
+    TEXTS."""
     script = ["/* Made by tools/texts/make_texts.py from common/texts/: edit those, not this. */"]
     for tag, texts in languages.items():
         primary, sub = codes[tag]
-        script += [f"LANGUAGE 0x{primary:02X}, 0x{sub:02X}", "STRINGTABLE", "BEGIN"]
-        script += [f"    {numbers[name]} {rc_string(text)}" for name, text in texts.items()
-                   if program_of(name) in (None, program)]
-        script.append("END")
-    path.write_text("\n".join(script) + "\n", "ascii")
+        own = {key: text for key, text in texts.items() if program_of(key) in (None, program)}
+        table = f"{program.lower()}.{tag}.texts"
+        (folder / table).write_bytes(packed_table(own, numbers))
+        script += [f"LANGUAGE 0x{primary:02X}, 0x{sub:02X}", f'1 TEXTS "{table}"']
+    (folder / name).write_text("\n".join(script) + "\n", "ascii")
 
 
 def rc_string(text, quote='""'):
@@ -160,14 +177,14 @@ def main():
     ids = [f"    {cpp_name(name)} = {number}," for name, number in numbers.items()]
     (options.out / "text_ids.h").write_text(
         made + "#pragma once\n\nnamespace texts {\n\n// The number of each text in the "
-        "programs' string tables.\nenum Id : int {\n" + "\n".join(ids) + "\n};\n\n}  // "
+        "programs' text tables.\nenum Id : int {\n" + "\n".join(ids) + "\n};\n\n}  // "
         "namespace texts\n", "utf-8")
     ordered = {tag: languages[tag] for tag in sorted(languages, key=list(LANGUAGES).index)}
     pseudo = pseudo_catalogues(languages)
     for program in PROGRAMS:
-        write_tables(options.out / f"{program.lower()}_texts.rc", ordered, numbers, program,
+        write_tables(options.out, f"{program.lower()}_texts.rc", ordered, numbers, program,
                      LANGUAGES)
-        write_tables(options.out / f"{program.lower()}_pseudo_texts.rc", pseudo, numbers,
+        write_tables(options.out, f"{program.lower()}_pseudo_texts.rc", pseudo, numbers,
                      program, PSEUDO_LANGUAGES)
     cpp_quote = '\\"'
     table = [f"    {{texts::{cpp_name(name)}, {rc_string(text, cpp_quote)}}}," for name, text in
