@@ -105,6 +105,20 @@ def tourlet_speaks_the_language_of_its_switch(lab):
         assert tourlet.wait(20) == 0
 
 
+def expect_chain_in(lab, cd, tag, args):
+    """Setup's "Continue" centred and read out in the language `tag`, then its wizard."""
+    texts = catalogue(tag)
+    setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{tag}", args=args)
+    expect_centred_in_label(wait_for_continue(lab), tag)
+    tree = lab.wine.accessible_tree("VarnokForm")
+    assert [child.name for child in tree[1:]] == [
+        texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
+        texts["SETUP_CONTINUE"]], tree
+    lab.display.click(*on_screen(*ON_LABEL))
+    assert setup.wait(20) == 0
+    expect_wizard_in(lab, texts, tag)
+
+
 @TESTS
 def setup_speaks_the_users_language_and_hands_it_on(lab):
     """Without a switch, the Wine process's user language: German for de_DE, and English
@@ -115,17 +129,7 @@ def setup_speaks_the_users_language_and_hands_it_on(lab):
                               ("de_DE.UTF-8", ["/lang=ar"], "ar-SA"), ("ja_JP.UTF-8", [], "ja-JP"),
                               ("pt_BR.UTF-8", [], "en-US")):
         lab.wine.extra_env.update(LANG=locale, LC_ALL=locale)
-        texts = catalogue(tag)
-        setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{tag}", args=args)
-        shot = wait_for_continue(lab)
-        expect_centred_in_label(shot, tag)
-        tree = lab.wine.accessible_tree("VarnokForm")
-        assert [child.name for child in tree[1:]] == [
-            texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
-            texts["SETUP_CONTINUE"]], tree
-        lab.display.click(*on_screen(*ON_LABEL))
-        assert setup.wait(20) == 0
-        expect_wizard_in(lab, texts, tag)
+        expect_chain_in(lab, cd, tag, args)
         poll("the chain to end", lambda: not lab.programs_running(), 20)
 
 
@@ -143,16 +147,7 @@ def every_language_fits_at_144_dpi_and_the_pseudo_languages_show_it(lab):
     chain: every text from the tables and none cut off; then every language's wizard, and the
     mirrored pseudo-language's, whole at 144 dpi."""
     cd = stage_pseudo_cd(lab)
-    texts = catalogue("qps-ploc")
-    setup = lab.wine.start(cd / "Setup.exe", cd, "setup-qps-ploc", args=["/lang=qps-ploc"])
-    expect_centred_in_label(wait_for_continue(lab), "qps-ploc")
-    tree = lab.wine.accessible_tree("VarnokForm")
-    assert [child.name for child in tree[1:]] == [
-        texts["SETUP_BANNER"], texts["SETUP_SIDE_PANEL"], texts["SETUP_ANIMATION"],
-        texts["SETUP_CONTINUE"]], tree
-    lab.display.click(*on_screen(*ON_LABEL))
-    assert setup.wait(20) == 0
-    expect_wizard_in(lab, texts, "qps-ploc")
+    expect_chain_in(lab, cd, "qps-ploc", ["/lang=qps-ploc"])
     lab.set_dpi(144)
     for tag in (*SHIPPED, "qps-ploc", "qps-plocm"):
         tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}-144",
