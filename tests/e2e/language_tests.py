@@ -77,6 +77,18 @@ def expect_wizard_in(lab, texts, tag, picture=None, dpi=96):
     return drawn
 
 
+def expect_glyphs(lab, texts, tag):
+    """Every letter the windows draw has a glyph in the face the language names for it, so
+    none shows as an empty box. (The caption bar is the system's, in its own face.)"""
+    drawn = {texts["WINDOW_FACE"]: [name for name in texts if name.startswith("TOURLET_")
+                                    and not name.endswith("_FACE")
+                                    and name not in ("TOURLET_CAPTION", "TOURLET_MAKER")],
+             texts["SETUP_CONTINUE_FACE"]: ["SETUP_CONTINUE"]}
+    for face, names in drawn.items():
+        missing = lab.wine.missing_glyphs(face, "".join(texts[name] for name in names))
+        assert not missing, f"{tag}: {face} has no glyphs for {missing[:20]!r}"
+
+
 def expect_centred_in_label(shot, tag):
     """"Continue" on one line, its ink clear of the label's left and right edges and centred
     between them, to the glyphs' side bearings. (An East Asian face's ideographs fill the
@@ -99,6 +111,7 @@ def tourlet_speaks_the_language_of_its_switch(lab):
     for switched, tag in (("en", "en-US"), ("de", "de-DE"), ("fr-FR", "fr-FR"),
                           ("ES-es", "es-ES"), ("ja", "ja-JP"), ("zh-CN", "zh-CN"),
                           ("ar", "ar-SA")):
+        expect_glyphs(lab, catalogue(tag), tag)
         tourlet = lab.wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}",
                                  args=[f"/lang={switched}"])
         picture = expect_wizard_in(lab, catalogue(tag), tag, picture)

@@ -18,6 +18,9 @@
 //   probe frame <style> <ex style> <dpi> <output file>
 //                                    what the system's frame of a window of that style adds
 //                                    to its client area at that DPI: left, top, right, bottom
+//   probe glyphs <face> <text file> <output file>
+//                                    the characters of the UTF-8 text that the face, as the
+//                                    system resolves its name, has no glyph for (a JSON string)
 //   probe events <class> <output file>
 //                                    the client area's accessibility events until
 //                                    <output file>.stop exists, one JSON object a line, the
@@ -634,6 +637,42 @@ int WriteFrame(const wchar_t* style, const wchar_t* exStyle, const wchar_t* dpi,
 
 // Holds the front end's guard, as a front end would that hangs before its window shows:
 // writes <file>.held once it holds it, and lets go `afterMs` after <file> exists.
+// What a text drawn in the face would show as empty boxes: its letters the face lacks.
+int WriteMissingGlyphs(const std::wstring& face, const std::wstring& textPath,
+                       const std::wstring& output) {
+    FILE* in = _wfopen(textPath.c_str(), L"rb");
+    if (in == nullptr) {
+        return 2;
+    }
+    std::string utf8;
+    for (int c; (c = std::fgetc(in)) != EOF;) {
+        utf8 += static_cast<char>(c);
+    }
+    std::fclose(in);
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                                        static_cast<int>(utf8.size()), text.data(),
+                                                        static_cast<int>(text.size()))));
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH, face.c_str());
+    HGDIOBJ before = SelectObject(screen, font);
+    std::vector<WORD> glyphs(text.size());
+    const bool read = GetGlyphIndicesW(screen, text.c_str(), static_cast<int>(text.size()),
+                                       glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
+    SelectObject(screen, before);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    std::wstring missing;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] > L' ' && glyphs[i] == 0xFFFF) {
+            missing += text[i];
+        }
+    }
+    return read && WriteFile(output, Json(missing) + "\n") ? 0 : 2;
+}
+
 int HoldGuard(const std::wstring& path, DWORD afterMs) {
     HANDLE guard = CreateMutexW(nullptr, FALSE, L"Local\\Pelmor.VARNOK.FrontEnd");
     if (guard == nullptr || GetLastError() == ERROR_ALREADY_EXISTS ||
@@ -687,6 +726,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 6 && verb == L"frame") {
         return WriteFrame(argv[2], argv[3], argv[4], argv[5]);
     }
+    if (argc == 5 && verb == L"glyphs") {
+        return WriteMissingGlyphs(argv[2], argv[3], argv[4]);
+    }
     if (argc == 4 && verb == L"events") {
         return WithCom(WatchEvents, argv[2], argv[3]);
     }
@@ -702,6 +744,6 @@ int wmain(int argc, wchar_t** argv) {
         "probe resize <class> <width> <height> | probe tree <class> <file> | "
         "probe press <class> <name> | probe hold <class> <file> | "
         "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>] | "
-        "probe frame <style> <ex style> <dpi> <file>\n");
+        "probe frame <style> <ex style> <dpi> <file> | probe glyphs <face> <text> <file>\n");
     return 2;
 }

@@ -378,6 +378,16 @@ class Wine:
         """Runs the probe program in this prefix; its exit code."""
         return self.run(self.machine.command([self.probe_exe, *args]), "probe", seconds)
 
+    def missing_glyphs(self, face, text):
+        """The letters of `text` that the face, as this prefix resolves its name, has no glyph
+        for: what would show as empty boxes."""
+        source, found = self.logs / "glyphs.txt", self.logs / "glyphs.json"
+        source.write_text(text, "utf-8")
+        found.unlink(missing_ok=True)
+        assert self.probe("glyphs", face, self.windows_path(source),
+                          self.windows_path(found)) == 0, "the probe could not look"
+        return json.loads(found.read_text("utf-8"))
+
     def accessible_tree(self, cls, seconds=120):
         """The client area's accessible object, then its children, as a screen reader reads
         them: one Accessible each."""

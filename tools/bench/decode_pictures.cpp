@@ -1,4 +1,4 @@
-// Times the decoding of a program's compressed pictures, as it does them once at start:
+// Times the decoding of a program's packed pictures, as it does them once at start:
 //   decode_pictures <program.exe>
 // Prints each picture's size and the median decoding time of all of them together.
 #include <windows.h>
@@ -19,8 +19,7 @@ struct Picture {
 BOOL CALLBACK AddPicture(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR pictures) {
     HRSRC found = FindResourceW(module, name, type);
     const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
-    if (bytes != nullptr && SizeofResource(module, found) > 2 && bytes[0] == 'B' &&
-        bytes[1] == 'M') {
+    if (bytes != nullptr && SizeofResource(module, found) > 4) {
         reinterpret_cast<std::vector<Picture>*>(pictures)->push_back(
             {bytes, SizeofResource(module, found)});
     }
