@@ -38,6 +38,9 @@ class FaultText {
   public:
     constexpr FaultText(const wchar_t* english, wchar_t* copy) : shown_(english), copy_(copy) {}
     void Take(std::wstring_view text) {
+        if (text.empty()) {
+            return;  // the English stays
+        }
         const size_t length = std::min(text.size(), kLongestFaultText);
         std::copy_n(text.data(), length, copy_);
         copy_[length] = L'\0';
