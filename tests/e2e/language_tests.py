@@ -136,11 +136,12 @@ def expect_chain_in(lab, cd, tag, args):
 def setup_speaks_the_users_language_and_hands_it_on(lab):
     """Without a switch, the Wine process's user language: German for de_DE, and English
     exactly for Brazilian Portuguese, which is not shipped. With one, Tourlet speaks Setup's
-    language whatever the user's is."""
+    language whatever the user's is. Every language's "Continue" fits its label."""
     cd = lab.stage_cd()
     for locale, args, tag in (("de_DE.UTF-8", [], "de-DE"), ("de_DE.UTF-8", ["/lang=fr"], "fr-FR"),
                               ("de_DE.UTF-8", ["/lang=ar"], "ar-SA"), ("ja_JP.UTF-8", [], "ja-JP"),
-                              ("pt_BR.UTF-8", [], "en-US")):
+                              ("ja_JP.UTF-8", ["/lang=zh"], "zh-CN"),
+                              ("ja_JP.UTF-8", ["/lang=es"], "es-ES"), ("pt_BR.UTF-8", [], "en-US")):
         lab.wine.extra_env.update(LANG=locale, LC_ALL=locale)
         expect_chain_in(lab, cd, tag, args)
         poll("the chain to end", lambda: not lab.programs_running(), 20)
