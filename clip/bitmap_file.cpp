@@ -43,10 +43,7 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
 }
 
 base::Result<Picture> DecodePackedPicture(std::span<const uint8_t> packed) {
-    if (packed.size() < 4 || ReadU32(packed, 0) > kLargestPacked) {
-        return ClipError("it is not a packed picture");
-    }
-    const base::Result<std::vector<uint8_t>> file = Inflate(packed.subspan(4), ReadU32(packed, 0));
+    const base::Result<std::vector<uint8_t>> file = InflatePacked(packed, kLargestPacked);
     if (!file) {
         return file.error();
     }

@@ -245,9 +245,21 @@ class Inflater {
 base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size_t size) {
     std::vector<uint8_t> out(size);
     if (!Inflater(packed, out).Run()) {
-        return ClipError("the packed picture is damaged");
+        return ClipError("the packed bytes are damaged");
     }
     return out;
+}
+
+base::Result<std::vector<uint8_t>> InflatePacked(std::span<const uint8_t> packed, size_t largest) {
+    size_t size = largest + 1;
+    if (packed.size() >= 4) {
+        size = packed[0] | static_cast<size_t>(packed[1]) << 8 |
+               static_cast<size_t>(packed[2]) << 16 | static_cast<size_t>(packed[3]) << 24;
+    }
+    if (size > largest) {
+        return ClipError("the packed bytes are damaged");
+    }
+    return Inflate(packed.subspan(4), size);
 }
 
 }  // namespace clip

@@ -14,4 +14,8 @@ namespace clip {
 // The `size` bytes that `packed` inflates to, or why it does not.
 base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size_t size);
 
+// What the programs carry packed, pictures and texts alike: the length in four bytes,
+// little-endian, then the bytes deflated. A length past `largest` is a damaged one.
+base::Result<std::vector<uint8_t>> InflatePacked(std::span<const uint8_t> packed, size_t largest);
+
 }  // namespace clip

@@ -6,18 +6,12 @@ namespace launcher {
 namespace {
 
 // Far beyond the texts of any language: a length past it is a damaged table.
-constexpr uint32_t kLargestTable = 1u << 20;
+constexpr size_t kLargestTable = 1u << 20;
 
 }  // namespace
 
 base::Result<TextTable> TextTable::Unpack(std::span<const uint8_t> packed) {
-    const uint32_t size = packed.size() < 4 ? kLargestTable + 1
-                                            : packed[0] | packed[1] << 8 | packed[2] << 16 |
-                                                  static_cast<uint32_t>(packed[3]) << 24;
-    if (size > kLargestTable) {
-        return base::Error("the text table is damaged");
-    }
-    const base::Result<std::vector<uint8_t>> table = clip::Inflate(packed.subspan(4), size);
+    const base::Result<std::vector<uint8_t>> table = clip::InflatePacked(packed, kLargestTable);
     if (!table) {
         return table.error();
     }

@@ -42,15 +42,15 @@ base::Fault Animation::ReadHeader(const std::wstring& fileName) {
     file_ = std::move(*opened);
     const uint64_t size = file_->Size();
     size_t needed = static_cast<size_t>(std::min<uint64_t>(size, kFirstRead));
+    // Where it goes wrong inside the file is for a developer: the user learns it is damaged.
+    const auto damaged = [this] {
+        return base::Error(base::Utf8(system_.Text(texts::kClipDamaged)));
+    };
     for (;;) {
         const size_t before = bytes_.size();
         if (base::Fault fault = file_->ReadMore(bytes_, needed - before)) {
             return fault;
         }
-        // Where it goes wrong inside the file is for a developer: the user learns it is damaged.
-        const auto damaged = [this] {
-            return base::Error(base::Utf8(system_.Text(texts::kClipDamaged)));
-        };
         if (bytes_.size() == before && needed > before) {
             return damaged();  // it ends before its headers
         }

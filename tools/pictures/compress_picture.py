@@ -78,6 +78,8 @@ def rle8_file(width, height, rows, resolution):
 
 
 def packed(data):
+    """As the programs carry what they unpack: the length in four bytes, little-endian, then
+    the bytes deflated."""
     deflater = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
     return struct.pack("<I", len(data)) + deflater.compress(data) + deflater.flush()
 

@@ -8,8 +8,10 @@ import argparse
 import re
 import struct
 import sys
-import zlib
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "pictures"))
+from compress_picture import packed  # noqa: E402  the pictures' packing, which the programs read
 
 # Each language's LANGID as primary and sub language; English first, the fallback.
 LANGUAGES = {
@@ -109,8 +111,7 @@ def packed_table(texts, numbers):
     for number in range(max(by_number) + 1):
         units = by_number.get(number, "").encode("utf-16-le")
         table += struct.pack("<H", len(units) // 2) + units
-    deflater = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
-    return struct.pack("<I", len(table)) + deflater.compress(table) + deflater.flush()
+    return packed(table)
 
 
 def write_tables(folder, name, languages, numbers, program, codes):
