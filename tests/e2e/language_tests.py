@@ -145,6 +145,7 @@ def setup_speaks_the_users_language_and_hands_it_on(lab):
         lab.wine.extra_env.update(LANG=locale, LC_ALL=locale)
         expect_chain_in(lab, cd, tag, args)
         poll("the chain to end", lambda: not lab.programs_running(), 20)
+        lab.wine.end_session()  # a user of another language logs on afresh
 
 
 def stage_pseudo_cd(lab):

@@ -480,6 +480,12 @@ class Wine:
     def close(self, cls):
         return self.probe("close", cls) == 0
 
+    def end_session(self):
+        """Waits until this prefix's Wine session has wound down, its services and desktop
+        included: a program started while they end can find its services going and wait on
+        them for good."""
+        assert self.run(["wineserver", "-w"], "wineserver", 60) == 0, "the session did not end"
+
     def stop(self):
         """Ends this prefix's Wine server, which ends the programs this test started in it."""
         self.run(["wineserver", "-k"], "wineserver", 30)
@@ -796,10 +802,9 @@ class Lab:
             self.drive.unmount()  # another disc, as it were
         self.drive.mount("cd", failing)
 
-    def programs_running(self):
-        """The chain's programs still running in this test's prefix, by file name."""
+    def processes(self):
+        """This test's Wine processes: each one's folder in /proc and its program's file name."""
         prefix = f"WINEPREFIX={self.folder / 'prefix'}".encode()
-        running = []
         for process in Path("/proc").iterdir():
             try:
                 if prefix not in (process / "environ").read_bytes().split(b"\0"):
@@ -807,10 +812,12 @@ class Lab:
                 command = (process / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
             except OSError:
                 continue  # gone meanwhile, or not ours to read
-            name = command.replace("\\", "/").rsplit("/", 1)[-1].lower()
-            if name in ("setup.exe", "tourlet.exe"):
-                running.append(name)
-        return running
+            yield process, command.replace("\\", "/").rsplit("/", 1)[-1]
+
+    def programs_running(self):
+        """The chain's programs still running in this test's prefix, by file name."""
+        return [name.lower() for _, name in self.processes()
+                if name.lower() in ("setup.exe", "tourlet.exe")]
 
     def stays(self, what, check, seconds=1.0):
         """Fails if check() turns false within `seconds`."""
@@ -828,6 +835,13 @@ class Lab:
             print(f"  screenshot: {self.display.shots / 'failure.png'}", flush=True)
         except Exception as error:  # noqa: BLE001
             print(f"  (no screenshot: {error})", flush=True)
+        for process, name in self.processes():  # where a hang waits, when its logs are gone
+            try:
+                state = (process / "stat").read_text().rsplit(")", 1)[1].split()[0]
+                waits = (process / "wchan").read_text() or "-"
+            except OSError:
+                continue
+            print(f"  still running: {process.name} {name} {state} {waits}", flush=True)
 
     def close(self):
         self.wine.stop()
