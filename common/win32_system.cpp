@@ -1,6 +1,7 @@
 #include "win32_system.h"
 
 #include <objbase.h>
+#include <algorithm>
 #include <shellapi.h>
 
 #include "error.h"
@@ -242,46 +243,77 @@ uint64_t Win32System::NowMs() {
 
 namespace {
 
+// Read past the system's cache, which would read ahead of what is asked: from a CD, many times
+// the headers that the window waits for. Unbuffered, the drive reads just what is asked, which
+// must come in whole sectors, at whole sectors from the file's start, into memory aligned
+// alike. A page is a whole number of sectors on every drive, and VirtualAlloc gives pages.
+constexpr DWORD kPage = 4096;
+constexpr DWORD kStagedBytes = 16 * kPage;  // as much as the frames are read in a piece
+
 class Win32FileReader : public forms::FileReader {
   public:
     Win32FileReader(OwnedFile file, uint64_t size, std::wstring_view notRead)
-        : file_(std::move(file)), size_(size), notRead_(notRead) {}
+        : file_(std::move(file)),
+          staged_(VirtualAlloc(nullptr, kStagedBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)),
+          size_(size),
+          notRead_(notRead) {}
 
     uint64_t Size() const override { return size_; }
 
     base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) override {
-        const size_t start = bytes.size();
-        bytes.resize(start + count);
-        size_t done = 0;
-        while (done < count) {
-            DWORD read = 0;
-            if (!::ReadFile(file_.get(), bytes.data() + start + done,
-                            static_cast<DWORD>(count - done), &read, nullptr)) {
-                const DWORD error = GetLastError();
-                bytes.resize(start + done);
-                return base::Error(base::Sentence(notRead_, {SystemMessage(error)}));
+        const auto* const staged = static_cast<const uint8_t*>(staged_.get());
+        while (count > 0) {
+            if (next_ == end_) {
+                if (ended_) {
+                    break;
+                }
+                if (base::Fault fault = Stage(count)) {
+                    return fault;
+                }
+                continue;
             }
-            if (read == 0) {
-                break;  // the end of the file
-            }
-            done += read;
+            const size_t taken = std::min<size_t>(count, end_ - next_);
+            bytes.insert(bytes.end(), staged + next_, staged + next_ + taken);
+            next_ += static_cast<DWORD>(taken);
+            count -= taken;
         }
-        bytes.resize(start + done);
         return std::nullopt;
     }
 
   private:
+    // The next pages of the file, enough for `wanted` bytes where they fit.
+    base::Fault Stage(size_t wanted) {
+        if (!staged_) {
+            return base::Error(base::Sentence(notRead_, {SystemMessage(ERROR_OUTOFMEMORY)}));
+        }
+        const DWORD asked = static_cast<DWORD>(
+            std::min<size_t>(kStagedBytes, (wanted + kPage - 1) / kPage * kPage));
+        DWORD read = 0;
+        if (!::ReadFile(file_.get(), staged_.get(), asked, &read, nullptr)) {
+            return base::Error(base::Sentence(notRead_, {SystemMessage(GetLastError())}));
+        }
+        next_ = 0;
+        end_ = read;
+        ended_ = read < asked;  // the end of the file
+        return std::nullopt;
+    }
+
     OwnedFile file_;
+    base::win32::OwnedPages staged_;
+    DWORD next_ = 0;  // the first staged byte not handed out yet
+    DWORD end_ = 0;
+    bool ended_ = false;
     uint64_t size_;
     std::wstring_view notRead_;
 };
 
 }  // namespace
 
-// Read front to back, once: the system's cache reads ahead along the file.
+// Front to back, once, each byte where it is needed: the headers before the window shows, the
+// frames after.
 base::Result<std::unique_ptr<forms::FileReader>> Win32System::OpenFile(const std::wstring& name) {
     OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                               FILE_FLAG_NO_BUFFERING, nullptr));
     if (!file) {
         return base::Error(
             base::Sentence(Text(texts::kClipNotOpened), {SystemMessage(GetLastError())}));

@@ -48,6 +48,9 @@ inline void DeleteMemoryDc(HDC dc) {
 inline void CloseKernelHandle(HANDLE handle) {
     CloseHandle(handle);
 }
+inline void FreePages(void* pages) {
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
 
 using OwnedFont = Owned<HFONT, DeleteGdiObject>;
 using OwnedBitmap = Owned<HBITMAP, DeleteGdiObject>;
@@ -57,6 +60,7 @@ using OwnedMemoryDc = Owned<HDC, DeleteMemoryDc>;
 using OwnedFile = Owned<HANDLE, CloseKernelHandle>;
 using OwnedMutex = Owned<HANDLE, CloseKernelHandle>;
 using OwnedProcess = Owned<HANDLE, CloseKernelHandle>;
+using OwnedPages = Owned<void*, FreePages>;  // from VirtualAlloc
 
 // One reference to a COM object, released once.
 template <typename Interface>
