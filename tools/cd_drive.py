@@ -5,10 +5,12 @@ start where the one before it ended. Positions are the files' own blocks in the 
 the image's layout counts as it would on the disc. Every read is written to a log, one JSON
 line each, with the moments (CLOCK_MONOTONIC) it began and ended. A file can be made to fail
 from an offset on, as a scratched disc or one taken out does: every read that reaches it
-fails with an input/output error.
+fails with an input/output error. A file can be served uncached, as Windows reads a file
+opened with FILE_FLAG_NO_BUFFERING, which Wine does not pass on: each read as the program asks
+it, with nothing read ahead and nothing kept.
 
     cd_drive.py IMAGE MOUNT_POINT --log FILE [--rate KIB_PER_S] [--access-ms MS]
-                [--fail PATH@OFFSET ...]
+                [--fail PATH@OFFSET ...] [--uncached PATH ...]
 
 Runs in the foreground until unmounted (fusermount -u MOUNT_POINT). Needs Debian's
 python3-fusepy and fuse, hence /usr/bin/python3.
@@ -45,7 +47,7 @@ def image_files(image):
 
 
 class OpticalDrive(Operations):
-    def __init__(self, image, rate_kib, access_ms, log, failing=None):
+    def __init__(self, image, rate_kib, access_ms, log, failing=None, uncached=()):
         self.image = open(image, "rb")
         self.files = image_files(image)
         self.folders = {"/"}
@@ -59,6 +61,7 @@ class OpticalDrive(Operations):
         self.log = open(log, "a", buffering=1)
         self.mounted = time.time()
         self.failing = failing or {}  # path: the offset its reads fail from
+        self.uncached = set(uncached)
 
     def getattr(self, path, fh=None):
         common = {"st_uid": 0, "st_gid": 0, "st_mtime": self.mounted, "st_atime": self.mounted,
@@ -77,17 +80,18 @@ class OpticalDrive(Operations):
                  if entry.startswith(prefix) and entry != prefix}
         return [".", "..", *sorted(names)]
 
-    def open(self, path, flags):
+    def open(self, path, info):
         if path not in self.files:
             raise FuseOSError(errno.ENOENT)
-        if flags & 3 != 0:  # O_RDONLY is 0
+        if info.flags & 3 != 0:  # O_RDONLY is 0
             raise FuseOSError(errno.EROFS)
+        info.direct_io = path in self.uncached  # past the kernel's page cache and read-ahead
         return 0
 
     # The drive's one head: fusepy runs without threads here, so reads queue behind each
     # other as they would at the drive. The drive reads whole blocks, and a read that starts
     # in the block where the last one ended goes on without a seek.
-    def read(self, path, size, offset, fh):
+    def read(self, path, size, offset, info):
         start, length = self.files[path]
         size = max(0, min(size, length - offset))
         if path in self.failing and offset + size > self.failing[path]:
@@ -118,12 +122,16 @@ def main():
     parser.add_argument("--access-ms", type=float, default=DEFAULT_ACCESS_MS)
     parser.add_argument("--fail", action="append", default=[], metavar="PATH@OFFSET",
                         help="reads of the file PATH (as /Varnok.avi) fail from OFFSET on")
+    parser.add_argument("--uncached", action="append", default=[], metavar="PATH",
+                        help="the file PATH is read as asked, past every cache")
     options = parser.parse_args()
     failing = {path: int(offset) for path, offset in
                (where.rsplit("@", 1) for where in options.fail)}
-    drive = OpticalDrive(options.image, options.rate, options.access_ms, options.log, failing)
+    drive = OpticalDrive(options.image, options.rate, options.access_ms, options.log, failing,
+                         options.uncached)
     # Within a run the page cache keeps what was read, as a CD file system caches.
-    FUSE(drive, options.mount_point, foreground=True, nothreads=True, ro=True, kernel_cache=True)
+    FUSE(drive, options.mount_point, foreground=True, nothreads=True, ro=True, kernel_cache=True,
+         raw_fi=True)
     return 0
 
 

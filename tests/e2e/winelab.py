@@ -667,16 +667,18 @@ class Drive:
         self.server = None
         self.mount_point.mkdir(parents=True, exist_ok=True)
 
-    def mount(self, program, failing=()):
+    def mount(self, program, failing=(), uncached=()):
         """Mounts afresh; the reads go to a log named after the program, the last run's kept.
-        `failing`: "PATH@OFFSET" each, a file of the image whose reads fail from there on."""
+        `failing`: "PATH@OFFSET" each, a file of the image whose reads fail from there on;
+        `uncached`: files the program reads past the system's cache."""
         self.log = self.logs / f"drive-{program}.jsonl"
         self.log.unlink(missing_ok=True)
         output = open(self.log.with_suffix(".log"), "ab")
         self.server = subprocess.Popen(
             ["/usr/bin/python3", str(ROOT / "tools" / "cd_drive.py"), str(self.image),
              str(self.mount_point), "--log", str(self.log), "--rate", str(self.rate_kib),
-             "--access-ms", str(self.access_ms), *(f"--fail={where}" for where in failing)],
+             "--access-ms", str(self.access_ms), *(f"--fail={where}" for where in failing),
+             *(f"--uncached={path}" for path in uncached)],
             stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
         output.close()
         poll("the drive's mount", lambda: os.path.ismount(self.mount_point)
