@@ -112,7 +112,7 @@ class AviParser {
         size_t pos = 12;
         while (pos < riffEnd) {
             if (riffEnd - pos < 8) {
-                return ClipError(CutShort("the RIFF file"));
+                return ClipError(CLIP_REASON(CutShort("the RIFF file")));
             }
             if (file_.size() < pos + 8) {
                 needed = pos + 8;
@@ -120,7 +120,7 @@ class AviParser {
             }
             const Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > riffEnd - pos - 8) {
-                return ClipError(RunsPast(chunk, "the RIFF file"));
+                return ClipError(CLIP_REASON(RunsPast(chunk, "the RIFF file")));
             }
             if (chunk.id == FourCC("LIST") && chunk.size >= 4) {
                 if (file_.size() < chunk.DataBegin() + 4) {
@@ -142,7 +142,7 @@ class AviParser {
             }
             pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
         }
-        return ClipError("no header list ('hdrl')");
+        return ClipError(CLIP_REASON("no header list ('hdrl')"));
     }
 
   private:
@@ -163,11 +163,11 @@ class AviParser {
         const Chunk* header = FindList(top, FourCC("hdrl"));
         const Chunk* movie = FindList(top, FourCC("movi"));
         if (fault_ || header == nullptr) {
-            Fail("no header list ('hdrl')");
+            Fail(CLIP_REASON("no header list ('hdrl')"));
             return clip;
         }
         if (movie == nullptr && !lenient_) {
-            Fail("no movie data ('movi')");
+            Fail(CLIP_REASON("no movie data ('movi')"));
             return clip;
         }
         ClipHeader read = ReadHeaderList(*header);
@@ -188,7 +188,7 @@ class AviParser {
             WalkMovie(movie->DataBegin() + 4, movie->DataEnd(), 0, frames);
         }
         if (!fault_ && frames.empty() && !lenient_) {
-            Fail("the clip holds no frames");
+            Fail(CLIP_REASON("the clip holds no frames"));
         }
         if (fault_) {
             return clip;
@@ -209,13 +209,13 @@ class AviParser {
     size_t ReadRiffHeader(uint64_t fileSize) {
         if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
             ReadU32(file_, 8) != FourCC("AVI ")) {
-            Fail("not a RIFF AVI file");
+            Fail(CLIP_REASON("not a RIFF AVI file"));
             return 0;
         }
         const uint64_t riffEnd = uint64_t{8} + ReadU32(file_, 4);
         if (riffEnd > fileSize && !lenient_) {
-            Fail("the file is truncated: it holds " + std::to_string(fileSize) + " bytes of the " +
-                 std::to_string(riffEnd) + " its header declares");
+            Fail(CLIP_REASON("the file is truncated: it holds " + std::to_string(fileSize) +
+                             " bytes of the " + std::to_string(riffEnd) + " its header declares"));
             return 0;
         }
         return static_cast<size_t>(std::min<uint64_t>(riffEnd, fileSize));
@@ -254,14 +254,14 @@ class AviParser {
         while (pos < end) {
             if (end - pos < 8) {
                 if (!lenient_) {
-                    Fail(CutShort(where));
+                    Fail(CLIP_REASON(CutShort(where)));
                 }
                 break;
             }
             Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > end - pos - 8) {
                 if (!lenient_) {
-                    Fail(RunsPast(chunk, where));
+                    Fail(CLIP_REASON(RunsPast(chunk, where)));
                 } else if (chunk.id == FourCC("LIST")) {
                     chunk.size = end - pos - 8;
                     chunks.push_back(chunk);
@@ -306,7 +306,7 @@ class AviParser {
         const std::vector<Chunk> children = ListChildren(header, "the header list");
         const Chunk* main = Find(children, FourCC("avih"));
         if (fault_ || main == nullptr || main->size < kMainHeaderMinSize) {
-            Fail("no main AVI header ('avih')");
+            Fail(CLIP_REASON("no main AVI header ('avih')"));
             return 0;
         }
         return ReadU32(file_, main->DataBegin());
@@ -316,7 +316,7 @@ class AviParser {
         const std::vector<Chunk> children = ListChildren(list, "a stream list");
         const Chunk* header = Find(children, FourCC("strh"));
         if (fault_ || header == nullptr || header->size < kStreamHeaderMinSize) {
-            Fail("a stream has no stream header ('strh')");
+            Fail(CLIP_REASON("a stream has no stream header ('strh')"));
             return std::nullopt;
         }
         const size_t at = header->DataBegin();
@@ -344,18 +344,19 @@ class AviParser {
                 return std::nullopt;
             }
             if (stream->type == FourCC("auds") || stream->type == FourCC("mids")) {
-                Fail("the clip has an audio stream; only silent clips can be played");
+                Fail(CLIP_REASON("the clip has an audio stream; only silent clips can be played"));
             } else if (stream->type != FourCC("vids")) {
-                Fail("the clip has an unsupported " + FourCCText(stream->type) + " stream");
+                Fail(CLIP_REASON("the clip has an unsupported " + FourCCText(stream->type) +
+                                 " stream"));
             } else if (video) {
-                Fail("the clip has more than one video stream");
+                Fail(CLIP_REASON("the clip has more than one video stream"));
             }
             video = stream;
         }
         if (!fault_ && !video) {
-            Fail("the clip has no video stream");
+            Fail(CLIP_REASON("the clip has no video stream"));
         } else if (!fault_ && !video->format) {
-            Fail("the video stream has no format ('strf')");
+            Fail(CLIP_REASON("the video stream has no format ('strf')"));
         }
         return fault_ ? std::nullopt : video;
     }
@@ -365,20 +366,21 @@ class AviParser {
     VideoFormat ReadFormat(std::span<const uint8_t> info) {
         VideoFormat format;
         if (info.size() < kBitmapInfoHeaderSize) {
-            Fail("the video format is shorter than a bitmap header");
+            Fail(CLIP_REASON("the video format is shorter than a bitmap header"));
             return format;
         }
         const size_t headerSize = ReadU32(info, 0);
         if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
-            Fail("the video format's bitmap header does not fit its chunk");
+            Fail(CLIP_REASON("the video format's bitmap header does not fit its chunk"));
             return format;
         }
         const auto width = static_cast<int32_t>(ReadU32(info, 4));
         const auto height = static_cast<int64_t>(static_cast<int32_t>(ReadU32(info, 8)));
         const auto absHeight = height < 0 ? -height : height;
         if (width < 1 || width > kMaxFrameSide || absHeight < 1 || absHeight > kMaxFrameSide) {
-            Fail("the frame size " + std::to_string(width) + " x " + std::to_string(absHeight) +
-                 " is outside 1 to " + std::to_string(kMaxFrameSide) + " pixels a side");
+            Fail(CLIP_REASON("the frame size " + std::to_string(width) + " x " +
+                             std::to_string(absHeight) + " is outside 1 to " +
+                             std::to_string(kMaxFrameSide) + " pixels a side"));
             return format;
         }
         format.width = width;
@@ -405,28 +407,28 @@ class AviParser {
         const uint16_t bits = format.bitCount;
         if (code == kBiRgb || code == FourCC("DIB ")) {
             if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-                Fail("unsupported bit depth " + std::to_string(bits) +
-                     " (8, 16, 24 and 32 bits per pixel can be played)");
+                Fail(CLIP_REASON("unsupported bit depth " + std::to_string(bits) +
+                                 " (8, 16, 24 and 32 bits per pixel can be played)"));
             }
             return Compression::Rgb;
         }
         if (code == kBiRle8) {
             if (bits != 8) {
-                Fail("an RLE8 clip must have 8 bits per pixel");
+                Fail(CLIP_REASON("an RLE8 clip must have 8 bits per pixel"));
             } else if (format.topDown) {
-                Fail("an RLE8 clip cannot be stored top-down");
+                Fail(CLIP_REASON("an RLE8 clip cannot be stored top-down"));
             }
             return Compression::Rle8;
         }
         if (code == kBiBitfields) {
             if (bits != 16 && bits != 32) {
-                Fail("bit-field frames must have 16 or 32 bits per pixel");
+                Fail(CLIP_REASON("bit-field frames must have 16 or 32 bits per pixel"));
             }
             return Compression::Bitfields;
         }
-        Fail("unsupported compression " +
-             (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
-             " (uncompressed and RLE8 clips can be played)");
+        Fail(CLIP_REASON("unsupported compression " +
+                         (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
+                         " (uncompressed and RLE8 clips can be played)"));
         return Compression::Rgb;
     }
 
@@ -434,7 +436,7 @@ class AviParser {
     size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
         const size_t at = headerSize == kBitmapInfoHeaderSize ? headerSize : kBitmapInfoHeaderSize;
         if (info.size() < at + 12 || (headerSize > kBitmapInfoHeaderSize && headerSize < at + 12)) {
-            Fail("the video format's colour masks are missing");
+            Fail(CLIP_REASON("the video format's colour masks are missing"));
             return 0;
         }
         for (size_t i = 0; i < 3; ++i) {
@@ -442,7 +444,7 @@ class AviParser {
             const uint32_t shifted = mask >> std::countr_zero(mask | 0x80000000u);
             if (mask == 0 || (shifted & (shifted + 1)) != 0 ||
                 (format.bitCount == 16 && mask > 0xFFFF)) {
-                Fail("the video format's colour masks are not usable");
+                Fail(CLIP_REASON("the video format's colour masks are not usable"));
                 return 0;
             }
             format.masks[i] = mask;
@@ -453,12 +455,12 @@ class AviParser {
     std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos, uint32_t used) {
         const size_t count = used == 0 ? 256 : used;
         if (count > 256) {
-            Fail("the palette declares " + std::to_string(count) +
-                 " colours; 8 bits per pixel allow 256");
+            Fail(CLIP_REASON("the palette declares " + std::to_string(count) +
+                             " colours; 8 bits per pixel allow 256"));
             return {};
         }
         if (pos > info.size() || (info.size() - pos) / 4 < count) {
-            Fail("the palette does not fit the video format chunk");
+            Fail(CLIP_REASON("the palette does not fit the video format chunk"));
             return {};
         }
         // Indexes past a short palette show black rather than reading beyond it.
@@ -476,7 +478,7 @@ class AviParser {
         if (usPerFrame != 0) {
             return {1'000'000, usPerFrame};
         }
-        Fail("the clip has no frame rate");
+        Fail(CLIP_REASON("the clip has no frame rate"));
         return {};
     }
 
@@ -488,7 +490,7 @@ class AviParser {
     // A palette change refuses the clip; leniently, the frames end before it.
     bool StopsAtPaletteChange() {
         if (!lenient_) {
-            Fail("the clip changes its palette while playing; that is not supported");
+            Fail(CLIP_REASON("the clip changes its palette while playing; that is not supported"));
         }
         return false;
     }
@@ -539,8 +541,8 @@ class AviParser {
                 ChunkAt(base + entries[i].second, entries[i].first, movie);
             if (!frame) {
                 if (!lenient_) {
-                    Fail("index entry " + std::to_string(i) +
-                         " does not point at a frame in the movie data");
+                    Fail(CLIP_REASON("index entry " + std::to_string(i) +
+                                     " does not point at a frame in the movie data"));
                 }
                 break;
             }
@@ -584,10 +586,11 @@ class AviParser {
         const size_t i = FirstUndersizedFrame(clip);
         if (i < clip.FrameCount()) {
             const VideoFormat& format = clip.Format();
-            Fail("frame " + std::to_string(i) + " holds " + std::to_string(clip.Frame(i).size()) +
-                 " bytes; a " + std::to_string(format.width) + " x " +
-                 std::to_string(format.height) + " frame at " + std::to_string(format.bitCount) +
-                 " bits per pixel needs " + std::to_string(FrameBytes(format)));
+            Fail(CLIP_REASON("frame " + std::to_string(i) + " holds " +
+                             std::to_string(clip.Frame(i).size()) + " bytes; a " +
+                             std::to_string(format.width) + " x " + std::to_string(format.height) +
+                             " frame at " + std::to_string(format.bitCount) +
+                             " bits per pixel needs " + std::to_string(FrameBytes(format))));
         }
     }
 
@@ -599,7 +602,7 @@ class AviParser {
 
     void CheckDuration(const AviClip& clip) {
         if (FramesInADay(clip) < clip.FrameCount()) {
-            Fail("the clip plays longer than a day");
+            Fail(CLIP_REASON("the clip plays longer than a day"));
         }
     }
 

@@ -14,11 +14,20 @@
 
 namespace clip {
 
-// Why a clip was refused, worded for the user: it ends up in an error box.
+// Why a clip or a picture was refused.
 class ClipError : public base::Error {
   public:
     using base::Error::Error;
 };
+
+// Why a clip was refused, in the words of its reader's developer. The programs tell the user
+// no more than that the file is damaged, so they are built without these texts, which a CD
+// drive would read before the splash shows (VARNOK_TERSE_CLIP).
+#ifdef VARNOK_TERSE_CLIP
+#define CLIP_REASON(text) ((void)sizeof(text), std::string())  // named, never made
+#else
+#define CLIP_REASON(text) std::string(text)
+#endif
 
 enum class Compression { Rgb, Rle8, Bitfields };
 
