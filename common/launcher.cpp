@@ -3,7 +3,6 @@
 #include "text_ids.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cwctype>
 
 namespace launcher {
@@ -97,9 +96,17 @@ std::wstring ReadInstallRoot(System& system) {
     return InstallRootFrom(system.CurrentDirectory());
 }
 
+namespace {
+
+// Half the difference, a half pixel rounded away from zero, in whole numbers.
+int HalfOf(int difference) {
+    return difference >= 0 ? (difference + 1) / 2 : -((1 - difference) / 2);
+}
+
+}  // namespace
+
 Position CentredPosition(ScreenSize screen, int width, int height) {
-    return {static_cast<int>(std::lround((screen.width - width) / 2.0)),
-            static_cast<int>(std::lround((screen.height - height) / 2.0))};
+    return {HalfOf(screen.width - width), HalfOf(screen.height - height)};
 }
 
 void CentreWindow(forms::Form& window, System& system, int width, int height) {

@@ -83,6 +83,9 @@ TEST(Centring, PlacesBothWindowsAsDesigned) {
     EXPECT_EQ(CentredPosition({640, 480}, 640, 480).top, 0);
     EXPECT_EQ(CentredPosition({640, 480}, 477, 400).left, 82);
     EXPECT_EQ(CentredPosition({640, 480}, 477, 400).top, 40);
+    // Wider than the screen: off its left edge by half the excess, the half pixel outward.
+    EXPECT_EQ(CentredPosition({640, 480}, 717, 400).left, -39);
+    EXPECT_EQ(CentredPosition({640, 480}, 716, 400).left, -38);
 }
 
 TEST(Centring, ScalesTheSizeToTheWindowsDpi) {
