@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes an application manifest without its comments and the indentation between its
-elements, as the program carries it: the source keeps them for its readers, while every
-byte of a program is read from the disc before its window shows.
+"""Writes an application manifest without its comments, its description and the indentation
+between its elements, as the program carries it: the source keeps them for its readers (the
+loader reads no description; the version resource carries the program's), while every byte
+of a program is read from the disc before its window shows.
 
     lean_manifest.py <in.manifest> <out.manifest>
 """
@@ -15,6 +16,7 @@ def main():
     with open(source, encoding="utf-8") as file:
         text = file.read()
     text = re.sub(r"<!--.*?-->", "", text, flags=re.S)
+    text = re.sub(r"<description>.*?</description>", "", text, flags=re.S)
     text = re.sub(r">\s+<", "><", text).strip()
     with open(target, "w", encoding="utf-8", newline="") as file:
         file.write(text)
