@@ -136,7 +136,7 @@ def the_splash_is_its_design_scaled_at_every_dpi(lab):
         assert setup.wait(20) == 0
         lab.wine.wait_for("the wizard", title=WIZARD_TITLE)
         assert lab.wine.close("VarnokForm")
-        poll("the chain to end", lambda: not lab.programs_running(), 20)
+        lab.end_chain()
 
 
 def text_lines(shot, box, face):
@@ -202,7 +202,7 @@ def the_wizard_is_its_design_scaled_at_every_dpi(lab):
         lab.wine.wait_for("the installer", title=STAND_IN_TITLE)
         assert tourlet.wait(20) == 0
         assert lab.wine.press_ok(STAND_IN_TITLE)
-        poll("the chain to end", lambda: not lab.programs_running(), 20)
+        lab.end_chain()
 
 
 @TESTS

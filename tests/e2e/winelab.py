@@ -482,8 +482,7 @@ class Wine:
 
     def end_session(self):
         """Waits until this prefix's Wine session has wound down, its services and desktop
-        included: a program started while they end can find its services going and wait on
-        them for good."""
+        included."""
         assert self.run(["wineserver", "-w"], "wineserver", 60) == 0, "the session did not end"
 
     def stop(self):
@@ -815,6 +814,14 @@ class Lab:
             except OSError:
                 continue  # gone meanwhile, or not ours to read
             yield process, command.replace("\\", "/").rsplit("/", 1)[-1]
+
+    def end_chain(self):
+        """Waits until the chain's programs have ended, then the Wine session they ran in. A
+        program started while the session's services wind down can wait on them for good
+        (COM's, for a screen reader's calls); so the next start logs on afresh, as it would
+        on Windows after a change of language or DPI."""
+        poll("the chain to end", lambda: not self.programs_running(), 20)
+        self.wine.end_session()
 
     def programs_running(self):
         """The chain's programs still running in this test's prefix, by file name."""
