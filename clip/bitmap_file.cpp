@@ -30,14 +30,16 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
     if (pixels < kFileHeaderSize + kInfoHeaderSize || pixels > file.size()) {
         return ClipError("the bitmap's pixels lie outside the file");
     }
+    // The clip reader's reasons are for its developer, and the programs carry none of them.
+    const ClipError damaged("the bitmap is damaged");
     const base::Result<AviClip> still = AviClip::Still(
         file.subspan(kFileHeaderSize, pixels - kFileHeaderSize), file.subspan(pixels));
     if (!still) {
-        return still.error();
+        return damaged;
     }
     FrameDecoder decoder(*still);
-    if (base::Fault fault = decoder.AdvanceTo(0)) {
-        return *fault;  // the still's frame was checked: not reached
+    if (decoder.AdvanceTo(0)) {
+        return damaged;  // the still's frame was checked: not reached
     }
     return Picture{decoder.Width(), decoder.Height(), decoder.TakePixels()};
 }

@@ -306,13 +306,25 @@ TEST(PackedPictures, DamagedFilesAreRefused) {
     const std::vector<uint8_t> good =
         fake::Value(clip::Inflate(std::span(packed).subspan(4), U32(packed, 0)));
     ASSERT_GT(good.size(), 100u);
-    std::vector<uint8_t> notBitmap = good, pixelsOutside = good, cut = good;
+    std::vector<uint8_t> notBitmap = good, pixelsOutside = good, cut = good, badDepth = good;
     notBitmap[0] = 'X';
     pixelsOutside[10] = 0xFF;
     pixelsOutside[13] = 0x7F;
-    cut.resize(50);  // ends inside the header
-    for (const auto& damaged : {notBitmap, pixelsOutside, cut}) {
-        EXPECT_FALSE(clip::DecodeBitmapFile(damaged));
+    cut.resize(50);    // ends inside the header
+    badDepth[28] = 7;  // bits per pixel
+    // Shown in the box of a program whose picture is damaged, so never the clip reader's
+    // developer words, which the programs do not carry.
+    const struct {
+        const std::vector<uint8_t>& file;
+        const char* reason;
+    } cases[] = {{notBitmap, "it is not a bitmap file"},
+                 {pixelsOutside, "the bitmap's pixels lie outside the file"},
+                 {cut, "it is not a bitmap file"},
+                 {badDepth, "the bitmap is damaged"}};
+    for (const auto& c : cases) {
+        const base::Result<clip::Picture> decoded = clip::DecodeBitmapFile(c.file);
+        ASSERT_FALSE(decoded) << c.reason;
+        EXPECT_STREQ(decoded.error().what(), c.reason);
     }
 }
 
