@@ -31,15 +31,15 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
         return ClipError("the bitmap's pixels lie outside the file");
     }
     // The clip reader's reasons are for its developer, and the programs carry none of them.
-    const ClipError damaged("the bitmap is damaged");
+    constexpr const char* kDamaged = "the bitmap is damaged";
     const base::Result<AviClip> still = AviClip::Still(
         file.subspan(kFileHeaderSize, pixels - kFileHeaderSize), file.subspan(pixels));
     if (!still) {
-        return damaged;
+        return ClipError(kDamaged);
     }
     FrameDecoder decoder(*still);
     if (decoder.AdvanceTo(0)) {
-        return damaged;  // the still's frame was checked: not reached
+        return ClipError(kDamaged);  // the still's frame was checked: not reached
     }
     return Picture{decoder.Width(), decoder.Height(), decoder.TakePixels()};
 }
