@@ -116,6 +116,7 @@ def tourlet_speaks_the_language_of_its_switch(lab):
                                  args=[f"/lang={switched}"])
         picture = expect_wizard_in(lab, catalogue(tag), tag, picture)
         assert tourlet.wait(20) == 0
+        lab.end_chain()
 
 
 def expect_chain_in(lab, cd, tag, args):
@@ -168,6 +169,7 @@ def every_language_fits_at_144_dpi_and_the_pseudo_languages_show_it(lab):
                                  args=[f"/lang={tag}"])
         expect_wizard_in(lab, catalogue(tag), tag, dpi=144)
         assert tourlet.wait(20) == 0
+        lab.end_chain()
 
 
 @TESTS

@@ -818,8 +818,9 @@ class Lab:
     def end_chain(self):
         """Waits until the chain's programs have ended, then the Wine session they ran in. A
         program started while the session's services wind down can wait on them for good
-        (COM's, for a screen reader's calls); so the next start logs on afresh, as it would
-        on Windows after a change of language or DPI."""
+        (COM's, for a screen reader's calls); so where a test goes on with a screen reader's
+        calls, its next start logs on afresh, as it would on Windows after a change of
+        language or DPI."""
         poll("the chain to end", lambda: not self.programs_running(), 20)
         self.wine.end_session()
 
