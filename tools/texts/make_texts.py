@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the programs' text tables from the catalogues in common/texts/, one a language:
 the resource scripts of Setup and Tourlet with each language's table packed beside them,
-the header that numbers the texts, and English as a table for the native tests. Fails where a language lacks a text that English has or has
-one English lacks. Makes the pseudo-languages from English too, for the test build alone."""
+the header that numbers the texts, and English as a table for the native tests and the
+runtime's fault box. Fails where a language lacks a text that English has or has one
+English lacks. Makes the pseudo-languages from English too, for the test build alone."""
 
 import argparse
 import re
@@ -28,7 +29,6 @@ GROWTH = 0.4
 PROGRAMS = ("SETUP", "TOURLET")
 # Texts of a part only one program has: the splash clip's refusals.
 OWNED_PARTS = {"CLIP": "SETUP"}
-
 
 
 def read_catalogue(path):
@@ -127,20 +127,19 @@ def write_tables(folder, name, languages, numbers, program, codes):
     (folder / name).write_text("\n".join(script) + "\n", "ascii")
 
 
-def rc_string(text, quote='""'):
-    """A wide string literal of a resource script, or of C++ given its quote."""
+def cpp_string(text):
+    """A wide string literal of C++. Other letters go as universal character names, which,
+    unlike a \\x escape, end where they should whatever letter follows."""
     escaped = []
     for c in text:
-        if c == '"':
-            escaped.append(quote)
-        elif c == "\\":
-            escaped.append("\\\\")
+        if c in '"\\':
+            escaped.append("\\" + c)
         elif c == "\n":
             escaped.append("\\n")
         elif 0x20 <= ord(c) < 0x7F:
             escaped.append(c)
         else:
-            escaped.append(f"\\x{ord(c):04X}")
+            escaped.append(f"\\u{ord(c):04X}" if ord(c) <= 0xFFFF else f"\\U{ord(c):08X}")
     return 'L"' + "".join(escaped) + '"'
 
 
@@ -187,8 +186,7 @@ def main():
                      LANGUAGES)
         write_tables(options.out, f"{program.lower()}_pseudo_texts.rc", pseudo, numbers,
                      program, PSEUDO_LANGUAGES)
-    cpp_quote = '\\"'
-    table = [f"    {{texts::{cpp_name(name)}, {rc_string(text, cpp_quote)}}}," for name, text in
+    table = [f"    {{texts::{cpp_name(name)}, {cpp_string(text)}}}," for name, text in
              english.items()]
     (options.out / "english_texts.inc").write_text(made + "\n".join(table) + "\n", "utf-8")
 
