@@ -635,8 +635,6 @@ int WriteFrame(const wchar_t* style, const wchar_t* exStyle, const wchar_t* dpi,
     return WriteFile(output, json + "\n") ? 0 : 2;
 }
 
-// Holds the front end's guard, as a front end would that hangs before its window shows:
-// writes <file>.held once it holds it, and lets go `afterMs` after <file> exists.
 // What a text drawn in the face would show as empty boxes: its letters the face lacks.
 int WriteMissingGlyphs(const std::wstring& face, const std::wstring& textPath,
                        const std::wstring& output) {
@@ -673,6 +671,8 @@ int WriteMissingGlyphs(const std::wstring& face, const std::wstring& textPath,
     return read && WriteFile(output, Json(missing) + "\n") ? 0 : 2;
 }
 
+// Holds the front end's guard, as a front end would that hangs before its window shows:
+// writes <file>.held once it holds it, and lets go `afterMs` after <file> exists.
 int HoldGuard(const std::wstring& path, DWORD afterMs) {
     HANDLE guard = CreateMutexW(nullptr, FALSE, L"Local\\Pelmor.VARNOK.FrontEnd");
     if (guard == nullptr || GetLastError() == ERROR_ALREADY_EXISTS ||

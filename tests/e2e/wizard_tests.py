@@ -1,7 +1,6 @@
 """Tourlet.exe's wizard and the forms layer's push buttons under Wine: look, keyboard, pages,
 a screen reader, a missing installer and a larger window."""
 
-import re
 import sys
 
 from geometry import (BLACK, CANCEL_BUTTON, FATAL_TEXT, TEAL, WIZARD_TITLE,
@@ -10,6 +9,9 @@ from runner import Registry
 from splash_tests import ROLE_CLIENT, ROLE_GRAPHIC, ROLE_PUSH_BUTTON, ROLE_STATIC_TEXT
 from winelab import ROOT, poll
 
+sys.path.insert(0, str(ROOT / "tools" / "texts"))
+from make_texts import pseudo_catalogues, read_catalogue, read_catalogues  # noqa: E402
+
 TESTS = Registry()
 STATE_UNAVAILABLE, STATE_FOCUSED, STATE_DEFAULT, STATE_FOCUSABLE = 0x1, 0x4, 0x100, 0x100000
 PAGE_COUNT = 3
@@ -17,23 +19,13 @@ E_INVALIDARG, DISP_E_MEMBERNOTFOUND, RPC_E_DISCONNECTED = "0x80070057", "0x80020
 IACCESSIBLE_METHODS = 21
 
 
-def unescaped(match):
-    return {"n": "\n", "t": "\t"}.get(match.group(1), match.group(1))
-
-
 def catalogue(tag="en-US"):
-    """A language's texts as common/texts/ spells them, by name; a pseudo-language's as the
-    build makes them from English."""
+    """A language's texts by name, as the build reads them from common/texts/; a
+    pseudo-language's as the build makes them from English."""
+    folder = ROOT / "common" / "texts"
     if tag.startswith("qps-"):
-        sys.path.insert(0, str(ROOT / "tools" / "texts"))
-        from make_texts import pseudo_catalogues, read_catalogues
-        return pseudo_catalogues(read_catalogues(ROOT / "common" / "texts"))[tag]
-    texts = {}
-    for line in (ROOT / "common" / "texts" / f"{tag}.txt").read_text("utf-8").splitlines():
-        name, separator, text = line.partition(" = ")
-        if separator and not line.startswith("#"):
-            texts[name] = re.sub(r"\\(.)", unescaped, text)
-    return texts
+        return pseudo_catalogues(read_catalogues(folder))[tag]
+    return read_catalogue(folder / f"{tag}.txt")
 
 
 def page_texts(tag="en-US"):
