@@ -10,7 +10,8 @@ from splash_tests import ROLE_CLIENT, ROLE_GRAPHIC, ROLE_PUSH_BUTTON, ROLE_STATI
 from winelab import ROOT, poll
 
 sys.path.insert(0, str(ROOT / "tools" / "texts"))
-from make_texts import pseudo_catalogues, read_catalogue, read_catalogues  # noqa: E402
+from make_texts import (LANGUAGES, PSEUDO_LANGUAGES, pseudo_catalogues,  # noqa: E402
+                        read_catalogue, read_catalogues)
 
 TESTS = Registry()
 STATE_UNAVAILABLE, STATE_FOCUSED, STATE_DEFAULT, STATE_FOCUSABLE = 0x1, 0x4, 0x100, 0x100000
