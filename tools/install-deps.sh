@@ -44,7 +44,10 @@ if [ ${#missing[@]} -gt 0 ]; then
         $sudo dpkg --add-architecture i386
     fi
     export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q </dev/null
+    # A mirror caught mid-sync fails one index now and then; the lists it did fetch still
+    # serve, and the install below says so if a package is truly missing.
+    $sudo apt-get update -q </dev/null || $sudo apt-get update -q </dev/null ||
+        echo "apt-get update failed in part; installing from the lists it has"
     $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
 fi
 for name in "${missing_locales[@]}"; do
