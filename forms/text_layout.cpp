@@ -36,14 +36,15 @@ bool BreaksBefore(std::wstring_view line, size_t at) {
 
 // Where the longest start of `line` that fits ends, broken at a space or between East Asian
 // characters; the whole line when it fits. A first word that alone is too wide is taken
-// whole.
+// whole, and so is a line of spaces alone, which has no word to break after.
 size_t FittingEnd(std::wstring_view line, int width, const MeasureText& measure) {
-    if (measure(line) <= width) {
+    const size_t firstWord = line.find_first_not_of(L' ');
+    if (firstWord == std::wstring_view::npos || measure(line) <= width) {
         return line.size();
     }
     size_t fits = 0;
     size_t first = 0;
-    for (size_t at = line.find_first_not_of(L' ') + 1; at < line.size(); ++at) {
+    for (size_t at = firstWord + 1; at < line.size(); ++at) {
         if (!BreaksBefore(line, at)) {
             continue;
         }
@@ -72,14 +73,14 @@ void WrapParagraph(std::wstring_view line, int width, int maxLines, const Measur
 }  // namespace
 
 std::vector<Paragraph> DisplayParagraphs(std::wstring_view text, int width, int maxLines,
-                                         const MeasureText& measure) {
+                                         const MeasureText& measure, bool rightToLeftLayout) {
     std::vector<Paragraph> paragraphs;
     size_t start = 0;
     for (int lines = 0; lines < maxLines;) {
         const size_t feed = text.find(L'\n', start);
         const std::wstring_view line = text.substr(start, feed - start);
         Paragraph& paragraph = paragraphs.emplace_back();
-        paragraph.rightToLeft = ReadsRightToLeft(line);
+        paragraph.rightToLeft = ReadsRightToLeft(line, rightToLeftLayout);
         if (line.empty()) {
             paragraph.lines.emplace_back();
         } else {
@@ -94,11 +95,14 @@ std::vector<Paragraph> DisplayParagraphs(std::wstring_view text, int width, int 
     return paragraphs;
 }
 
-bool ReadsRightToLeft(std::wstring_view paragraph) {
+bool ReadsRightToLeft(std::wstring_view paragraph, bool rightToLeftLayout) {
     for (const wchar_t c : paragraph) {
         if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
             (c >= 0xFE70 && c <= 0xFEFF)) {
             return true;  // Hebrew, Arabic and their presentation forms
+        }
+        if (rightToLeftLayout) {
+            continue;  // a letter of any other script leaves the choice to those after it
         }
         if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= 0x00C0 && c <= 0x024F) ||
             (c >= 0x0370 && c <= 0x052F) || (c >= 0x2E80 && c <= 0xFAFF)) {

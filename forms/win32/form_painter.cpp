@@ -166,14 +166,14 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     };
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
-    // Right-aligned in a mirrored window; each paragraph reads in the direction of its first
-    // letter, so a Latin one (an address, a name) reads left to right.
+    // Right-aligned in a mirrored window, where a paragraph with any Arabic or Hebrew letter
+    // reads from the right and one of Latin letters alone (an address) from the left.
     const UINT align = design.alignment == Alignment::Centre ? DT_CENTER
                        : form_.Design().rightToLeft          ? DT_RIGHT
                                                              : DT_LEFT;
     RECT line{box.left, box.top, box.right, box.top + lineHeight};
-    for (const Paragraph& paragraph :
-         DisplayParagraphs(label.Text(), place.width, maxLines, measure)) {
+    for (const Paragraph& paragraph : DisplayParagraphs(label.Text(), place.width, maxLines,
+                                                        measure, form_.Design().rightToLeft)) {
         const UINT reading = paragraph.rightToLeft ? DT_RTLREADING : 0;
         for (const std::wstring& text : paragraph.lines) {
             DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,

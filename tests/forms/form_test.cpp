@@ -75,6 +75,12 @@ TEST(DesignScale, ScalesByDpiOver96) {
     EXPECT_EQ(forms::Scale(back, 144), (forms::Rect{300, 444, 122, 38}));
     EXPECT_EQ(forms::Scale(back, 96), back);
     EXPECT_EQ(forms::Scale(forms::Rect{280, 296, 81, 25}, 144).left, 420);
+    for (const int dpi : {120, 144}) {  // a box and its neighbours to the right and below
+        const forms::Rect box = forms::Scale(forms::Rect{1, 1, 1, 1}, dpi);
+        const forms::Rect neighbour = forms::Scale(forms::Rect{2, 2, 1, 1}, dpi);
+        EXPECT_EQ(box.Right(), neighbour.left) << dpi;
+        EXPECT_EQ(box.Bottom(), neighbour.top) << dpi;
+    }
 }
 
 TEST_F(FormEvents, HitsAndRepaintsTheScaledRectangles) {
