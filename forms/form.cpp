@@ -375,7 +375,11 @@ void Form::Hide() {
 }
 
 void Form::ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon) {
-    host_.ShowMessage(text, title, icon);
+    host_.ShowMessage(text, title, icon, BoxReading());
+}
+
+Reading Form::BoxReading() const {
+    return Text(texts::kLayout) == L"RTL" ? Reading::RightToLeft : Reading::LeftToRight;
 }
 
 void Form::Stop() {

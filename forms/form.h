@@ -108,6 +108,10 @@ class Form {
     void Hide();
     void Print(const std::wstring& text) { host_.PrintText(text); }
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
+    // How the program's language reads, which its boxes follow. The splash window is never
+    // mirrored, as its pictures read left to right, but an Arabic sentence in a box still
+    // reads from the right.
+    Reading BoxReading() const;
     // The program is ending: its timers stop and no event reaches a handler any more, while
     // a last message box may still show.
     void Stop();

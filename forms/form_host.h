@@ -11,6 +11,8 @@
 namespace forms {
 
 enum class MessageIcon { None, Exclamation };
+// A box reads as the program's language does, whatever the window's own layout.
+enum class Reading { LeftToRight, RightToLeft };
 enum class Change { Visibility, Enabled, Text };
 
 class Control;
@@ -28,8 +30,8 @@ class FormHost {
     // Writes text straight onto the window at the top-left text position.
     virtual void PrintText(const std::wstring& text) = 0;
     // Shows a modal box with an OK button and waits until the user closes it.
-    virtual void ShowMessage(const std::wstring& text, const std::wstring& title,
-                             MessageIcon icon) = 0;
+    virtual void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
+                             Reading reading) = 0;
     virtual void StartTimer(int id, unsigned intervalMs) = 0;
     virtual void StopTimer(int id) = 0;
     virtual void EndProgram() = 0;

@@ -72,6 +72,11 @@ void ScaleFrameWithDpi(HWND window) {
     }
 }
 
+// A message box of a language read from right to left reads and aligns from the right.
+UINT ReadingFlags(Reading reading) {
+    return reading == Reading::RightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
+}
+
 void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -179,8 +184,9 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (window_ != nullptr) {
         ShowWindow(window_, SW_HIDE);
     }
-    MessageBoxW(nullptr, Widen(form_.Failure()->what()).c_str(), programTitle.c_str(),
-                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND | BoxReading());
+    MessageBoxW(
+        nullptr, Widen(form_.Failure()->what()).c_str(), programTitle.c_str(),
+        MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND | ReadingFlags(form_.BoxReading()));
     return 1;
 }
 
@@ -334,23 +340,18 @@ void FormWindow::MoveWindow(int left, int top) {
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// A message box of a language read from right to left reads and aligns from the right.
-UINT FormWindow::BoxReading() const {
-    return form_.Design().rightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
-}
-
 void FormWindow::HideWindow() {
     ShowWindow(window_, SW_HIDE);
 }
 
 // Owned by the window while it shows, which gets the activation back afterwards. A hidden
 // window makes a poor owner: the box is then task-modal on its own, with a task bar button.
-void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title,
-                             MessageIcon icon) {
+void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
+                             Reading reading) {
     const HWND owner = IsWindowVisible(window_) ? window_ : nullptr;
     UINT flags = MB_OK | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
     flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
-    flags |= BoxReading();
+    flags |= ReadingFlags(reading);
     MessageBoxW(owner, text.c_str(), title.c_str(), flags);
 }
 

@@ -41,8 +41,8 @@ class FormWindow : public FormHost {
     void MoveWindow(int left, int top) override;
     void HideWindow() override;
     void PrintText(const std::wstring& text) override { painter_.PrintText(window_, text); }
-    void ShowMessage(const std::wstring& text, const std::wstring& title,
-                     MessageIcon icon) override;
+    void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
+                     Reading reading) override;
     void StartTimer(int id, unsigned intervalMs) override;
     void StopTimer(int id) override;
     void EndProgram() override;
@@ -55,7 +55,6 @@ class FormWindow : public FormHost {
     virtual int MonitorDpi() const;
 
   private:
-    UINT BoxReading() const;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void LayOut(int dpi, const RECT* suggested);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

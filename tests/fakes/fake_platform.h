@@ -37,11 +37,12 @@ class FakeHost : public forms::FormHost {
     }
     void HideWindow() override { log_.push_back("hide"); }
     void PrintText(const std::wstring& text) override { log_.push_back("print " + Narrow(text)); }
-    void ShowMessage(const std::wstring& text, const std::wstring& title,
-                     forms::MessageIcon icon) override {
+    void ShowMessage(const std::wstring& text, const std::wstring& title, forms::MessageIcon icon,
+                     forms::Reading reading) override {
         const char* kinds[] = {"box", "exclamation"};
-        log_.push_back(std::string(kinds[static_cast<int>(icon)]) + " [" + Narrow(title) + "] " +
-                       Narrow(text));
+        const bool fromRight = reading == forms::Reading::RightToLeft;
+        log_.push_back(std::string(kinds[static_cast<int>(icon)]) + (fromRight ? " rtl" : "") +
+                       " [" + Narrow(title) + "] " + Narrow(text));
     }
     void StartTimer(int id, unsigned intervalMs) override { timers[id] = intervalMs; }
     void StopTimer(int id) override { timers.erase(id); }
@@ -83,11 +84,15 @@ class FakeSystem : public launcher::System {
     explicit FakeSystem(std::vector<std::string>& log) : log_(log) {}
 
     uint64_t NowMs() override { return now; }
-    // English, the language of the design's own words.
+    // English, the language of the design's own words, but for the texts another language
+    // gives in `spoken`.
     std::wstring_view Text(int id) override {
         static const std::map<int, std::wstring_view> english{
 #include "english_texts.inc"
         };
+        if (const auto given = spoken.find(id); given != spoken.end()) {
+            return given->second;
+        }
         const auto found = english.find(id);
         return found != english.end() ? found->second : std::wstring_view{};
     }
@@ -150,6 +155,7 @@ class FakeSystem : public launcher::System {
     }
 
     uint64_t now = 0;
+    std::map<int, std::wstring> spoken;
     std::map<std::wstring, std::vector<uint8_t>> files;
     size_t readsFailFrom =
         SIZE_MAX;  // the offset where reading any file fails, as a disc taken out

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "accessibility.h"
 #include "fake_platform.h"
 #include "results.h"
@@ -133,6 +136,22 @@ TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
                          "exclamation [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  "
                          "where  'd' is your CDROM drive",
                          "box [Pelmor's VARNOK] E:\\CDCOPY\\Tourlet.exe", "end"}));
+}
+
+// The splash keeps its pictures' order in every language, but an Arabic sentence in its boxes
+// reads from the right.
+TEST_F(Splash, BoxesReadAsTheLanguageDoesThoughTheWindowIsNotMirrored) {
+    system_.spoken[texts::kLayout] = L"RTL";
+    system_.startResult = launcher::StartResult::Failed;
+    LoadAndReveal();
+    Click(kLabelX, kLabelY);
+    EXPECT_FALSE(design_.rightToLeft);
+    Log boxes;
+    std::copy_if(log_.begin(), log_.end(), std::back_inserter(boxes),
+                 [](const std::string& line) { return line.find(" [") != std::string::npos; });
+    EXPECT_EQ(boxes, (Log{"exclamation rtl [Fatal Error] Error 101 - Run  d:\\VARNOK\\Setup.exe  "
+                          "where  'd' is your CDROM drive",
+                          "box rtl [Pelmor's VARNOK] D:\\Tourlet.exe"}));
 }
 
 TEST_F(Splash, ClicksElsewhereDoNothing) {
