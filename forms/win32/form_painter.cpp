@@ -67,10 +67,12 @@ RECT ToRect(const Rect& rect) {
 
 // Where a box of the design shows in the client area: from the right edge in a window
 // mirrored for a language read from right to left. The painter mirrors by itself, so the
-// pictures keep their orientation whatever the system's mirroring does to bitmaps.
+// pictures keep their orientation whatever the system's mirroring does to bitmaps. It
+// mirrors against the client area's width as it is, as the system does for the buttons, hit
+// tests and repaints: a widened window keeps its controls at the right edge.
 Rect FormPainter::Shown(Rect box) const {
     if (form_.Design().rightToLeft) {
-        box.left = Scale(form_.Design().clientWidth, form_.Dpi()) - box.Right();
+        box.left = clientWidth_ - box.Right();
     }
     return box;
 }
@@ -89,6 +91,7 @@ void FormPainter::PaintWindow(HWND window) {
 }
 
 void FormPainter::Paint(HDC dc, const RECT& client) {
+    clientWidth_ = client.right - client.left;
     const OwnedBrush background(CreateSolidBrush(ColourRef(form_.Design().backColour)));
     FillRect(dc, &client, background.get());
     for (const Control* control : form_.PaintOrder()) {

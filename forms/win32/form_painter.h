@@ -46,6 +46,7 @@ class FormPainter {
     // Stretched once for `stretchedDpi_`, by image.
     SmallMap<const ControlDesign*, base::win32::OwnedBitmap> stretched_;
     int stretchedDpi_ = kDesignDpi;
+    int clientWidth_ = 0;  // of the paint under way: a mirrored window mirrors against it
 };
 
 }  // namespace forms::win32

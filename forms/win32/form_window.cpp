@@ -262,6 +262,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 form_.ControlClicked(name);
             }
             return 0;
+        case WM_SIZE:
+            // Mirrored, every control moves with the right edge: the whole client area is new.
+            if (form_.Design().rightToLeft) {
+                InvalidateRect(window_, nullptr, FALSE);
+            }
+            break;
         case WM_SYSCOLORCHANGE:
             InvalidateRect(window_, nullptr, FALSE);  // scheme colours are read at paint time
             break;

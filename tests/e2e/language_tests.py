@@ -185,3 +185,67 @@ def a_missing_clip_is_told_in_the_language_chosen(lab):
         assert texts["CLIP_NOT_OPENED"].split("%1")[0] in told, box.texts
         assert lab.wine.press_ok(TITLE)
         assert setup.wait(20) == 1
+
+
+@TESTS
+def a_widened_arabic_wizard_paints_and_reads_out_where_it_shows(lab):
+    """The Arabic wizard is mirrored against its client area as it is, not as designed: once
+    the user widens it, the new space opens at the left, "Next" leaves on screen just what a
+    whole repaint shows, and a screen reader's rectangles lie where the page's text and the
+    buttons are drawn."""
+    widening = 160
+    cd = lab.stage_cd()
+    texts = catalogue("ar-SA")
+    tourlet = lab.wine.start(cd / "Tourlet.exe", cd, "tourlet-ar-wide", args=["/lang=ar"])
+    window = lab.wine.wait_for("the wizard", title=texts["TOURLET_CAPTION"])
+    outer = (window.right - window.left, window.bottom - window.top)
+    assert lab.wine.resize("VarnokForm", outer[0] + widening, outer[1])
+    window = poll("the wider wizard", lambda: (lambda shown: shown[0] if shown and shown[0]
+                  .client_width == 469 + widening else None)(
+                      lab.wine.visible(title=texts["TOURLET_CAPTION"])), 10)
+    client = Client(window, 96)
+    area = (client.left, client.top, client.left + window.client_width,
+            client.top + window.client_height)
+
+    def on_screen_box(box):  # a design box, mirrored against the client area as it is
+        left, top, right, bottom = client.box(box)
+        return area[2] - (right - client.left), top, area[2] - (left - client.left), bottom
+
+    lab.display.xdotool("key", "Tab", "Return")  # from Cancel to Next, and press it
+    page = poll("the second page read out", lambda: (lambda tree: tree if tree[2].name ==
+                texts["TOURLET_PAGE_2"] else None)(lab.wine.accessible_tree("VarnokForm")), 20)
+    box = on_screen_box(PAGE_BOX)
+    assert page[2].place == (box[0], box[1], box[2] - box[0], box[3] - box[1]), page[2]
+    for name, button in BUTTONS.items():
+        caption = texts["TOURLET_" + {"< &Back": "BACK", "&Next >": "NEXT",
+                                      "Cancel": "CANCEL"}[name]].replace("&", "")
+        # The buttons answer through the system's own objects, which Wine's give for a
+        # mirrored window from its right edge with a negative width.
+        read_out = [(min(left, left + width), top, abs(width), height)
+                    for element in page[1:] if element.name == caption
+                    for left, top, width, height in [element.place]]
+        left, top, right, bottom = on_screen_box(button)
+        assert read_out == [(left, top, right - left, bottom - top)], (caption, page)
+    previous = []
+
+    def settled(shot):
+        previous.append(shot.region(*area))
+        return len(previous) > 1 and previous[-1] == previous[-2]
+
+    after_next = lab.display.wait_for_picture("the second page painted", settled,
+                                              name="ar-wide-next").region(*area)
+    assert lab.wine.repaint("VarnokForm")
+    new_space = (area[0], area[1], area[0] + widening, area[3])
+
+    def as_after_next(shot):
+        face = shot.pixel(area[2] - 3, area[1] + 5)
+        assert not ink_in(shot, new_space, (face,)), "the controls drift into the new space"
+        assert ink_in(shot, box, (face,)), "no page text where a screen reader finds it"
+        changed = sum(a != b for a, b in zip(shot.region(*area), after_next)) // 3
+        assert not changed, f"{changed} values differ from what Next left on screen"
+        return True
+
+    lab.display.wait_for_picture("the wizard repainted whole", as_after_next, 5,
+                                 name="ar-wide-repainted")
+    lab.wine.close("VarnokForm")
+    assert tourlet.wait(20) == 0

@@ -4,6 +4,7 @@
 //   probe close <window class>      posts WM_CLOSE to the visible windows of that class
 //   probe ok <box title>            presses OK in the visible message box of that title
 //   probe resize <class> <w> <h>    gives the visible windows of that class a new outer size
+//   probe repaint <class>           repaints the visible windows of that class whole, now
 //   probe tree <class> <output file> the client area's accessible object and its children:
 //                                    id, name, role, state, default action and place, with
 //                                    the HRESULT of every value that could not be read
@@ -226,6 +227,16 @@ BOOL CALLBACK ResizeMatchingWindow(HWND window, LPARAM request) {
     if (IsWindowVisible(window) && ClassOf(window) == wanted.className) {
         SetWindowPos(window, nullptr, 0, 0, LOWORD(wanted.wParam), HIWORD(wanted.wParam),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ++wanted.done;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK RepaintMatchingWindow(HWND window, LPARAM request) {
+    auto& wanted = *reinterpret_cast<Request*>(request);
+    if (IsWindowVisible(window) && ClassOf(window) == wanted.className) {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ++wanted.done;
     }
     return TRUE;
@@ -738,10 +749,16 @@ int wmain(int argc, wchar_t** argv) {
         EnumWindows(ResizeMatchingWindow, reinterpret_cast<LPARAM>(&request));
         return request.done > 0 ? 0 : 1;
     }
+    if (argc == 3 && verb == L"repaint") {
+        Request request{argv[2], L"", 0, 0};
+        EnumWindows(RepaintMatchingWindow, reinterpret_cast<LPARAM>(&request));
+        return request.done > 0 ? 0 : 1;
+    }
     std::fprintf(
         stderr,
         "usage: probe list <file> | probe close <class> | probe ok <title> | "
-        "probe resize <class> <width> <height> | probe tree <class> <file> | "
+        "probe resize <class> <width> <height> | probe repaint <class> | "
+        "probe tree <class> <file> | "
         "probe press <class> <name> | probe hold <class> <file> | "
         "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>] | "
         "probe frame <style> <ex style> <dpi> <file> | probe glyphs <face> <text> <file>\n");

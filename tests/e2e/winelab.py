@@ -477,6 +477,10 @@ class Wine:
     def resize(self, cls, width, height):
         return self.probe("resize", cls, width, height) == 0
 
+    def repaint(self, cls):
+        """Repaints the visible windows of class `cls` whole, and returns once they have."""
+        return self.probe("repaint", cls) == 0
+
     def close(self, cls):
         return self.probe("close", cls) == 0
 
