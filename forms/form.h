@@ -91,8 +91,11 @@ class Form {
     // control holds the focus, Enter and Space click the first shown label, in tab order,
     // that takes clicks. False: the key is the control's.
     bool KeyPressed(Key key, bool shift);
-    // Alt and a letter: the enabled button with that access key takes the focus and is pressed.
-    bool AccessKeyPressed(wchar_t letter);
+    // Alt and a key: the enabled button whose access key is the character the key gives in
+    // the user's keyboard layout, or else the Latin letter or digit the key stands for
+    // (`keyLetter`, 0 for none), takes the focus and is pressed. So "(&N)" still answers
+    // Alt+N under an Arabic or Cyrillic layout, and an Arabic access letter answers its key.
+    bool AccessKeyPressed(wchar_t character, wchar_t keyLetter = 0);
     // Gives the focus to the control with the lowest tab index that can hold it.
     void FocusFirst();
     // How a control's change reaches the screen, and screen readers.

@@ -72,6 +72,14 @@ void ScaleFrameWithDpi(HWND window) {
     }
 }
 
+// The Latin letter or digit on the key of a WM_SYSCHAR, by its virtual key in the user's
+// layout: Cyrillic, Greek, Hebrew and Arabic layouts keep the US keys' virtual keys. 0 for
+// any other key.
+wchar_t KeyLetter(LPARAM keyData) {
+    const UINT key = MapVirtualKeyW(static_cast<UINT>(keyData >> 16) & 0xFF, MAPVK_VSC_TO_VK);
+    return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<wchar_t>(key) : 0;
+}
+
 // A message box of a language read from right to left reads and aligns from the right.
 UINT ReadingFlags(Reading reading) {
     return reading == Reading::RightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
@@ -205,7 +213,8 @@ bool FormWindow::PreTranslate(const MSG& message) {
         return key != Key::Other && form_.KeyPressed(key, GetKeyState(VK_SHIFT) < 0);
     }
     if (message.message == WM_SYSCHAR) {
-        return form_.AccessKeyPressed(static_cast<wchar_t>(message.wParam));
+        return form_.AccessKeyPressed(static_cast<wchar_t>(message.wParam),
+                                      KeyLetter(message.lParam));
     }
     return false;
 }

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "accessibility.h"
 #include "fake_platform.h"
 #include "page_texts.h"
+#include "results.h"
+#include "text_table.h"
 
 namespace {
 
@@ -142,6 +147,43 @@ TEST_F(Wizard, ScreenReadersNumberAndWalkTheElements) {
 }
 
 // Every line of the fixed pages, the line feeds and the spaces, as the wizard shows them.
+// Alt and a key page the wizard under the user's keyboard layout: by the character the key
+// gives there, or else by the Latin letter on it. Arabic marks letters of its own script.
+TEST(WizardKeys, AltAndTheAccessKeyPageUnderTheUsersKeyboardLayout) {
+    struct Case {
+        const char* language;
+        wchar_t character;  // what the layout gives for the key
+        wchar_t keyLetter;  // the key's Latin letter
+        int page;
+    };
+    const Case cases[] = {
+        {"en-US", L'n', L'N', 1},  // US layout
+        {"en-US", L'т', L'N', 1},  // Russian: the N key gives т
+        {"ar-SA", L'ت', L'J', 1},  // Arabic (101): the J key gives the marked ت
+        {"ar-SA", L'ى', L'N', 0},  // and its N key ى, no access key of the Arabic wizard
+        {"ar-SA", L'س', L'S', 0},  // Back's, disabled on the first page
+        {"zh-CN", L'n', L'N', 1},  // "(&N)"
+    };
+    for (const Case& c : cases) {
+        std::ifstream in(std::string(VARNOK_TEXTS_DIR) + "/tourlet." + c.language + ".texts",
+                         std::ios::binary);
+        const launcher::TextTable table = fake::Value(launcher::TextTable::Unpack(
+            std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}}));
+        Log log;
+        fake::FakeHost host(log);
+        fake::FakeSystem system(log);
+        for (const int id : {int{texts::kTourletBack}, int{texts::kTourletNext}}) {
+            system.spoken[id] = table.Text(id);
+        }
+        const forms::FormDesign design = tourlet::WizardDesign(system);
+        forms::Form form(design, host, system);
+        tourlet::Page1 page1(form, system);
+        form.Load();
+        form.AccessKeyPressed(c.character, c.keyLetter);
+        EXPECT_EQ(page1.Page, c.page) << c.language << " " << fake::Narrow({c.keyLetter});
+    }
+}
+
 TEST(PageTexts, AreExactlyTheFixedLines) {
     const std::wstring page0 =
         L"Welcome to Pelmor's VARNOK, the solution for small business,\n"
