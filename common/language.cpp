@@ -33,18 +33,24 @@ std::wstring_view NextSubtag(std::wstring_view& tag) {
     return subtag;
 }
 
-// Chinese is two written languages: Simplified (China, Singapore) and Traditional (Taiwan,
-// Hong Kong, Macao); a bare "zh" is taken as Simplified.
+// Chinese is two written languages: Simplified and Traditional. The script says which where
+// the tag names one (Hans and Hant, or the older CHS and CHT); else the region, Traditional
+// for Taiwan, Hong Kong and Macao; a bare "zh" is taken as Simplified.
 bool Traditional(std::wstring_view tag) {
+    bool traditionalRegion = false;
     while (!tag.empty()) {
         const std::wstring_view subtag = NextSubtag(tag);
-        for (const wchar_t* traditional : {L"Hant", L"TW", L"HK", L"MO"}) {
-            if (SameText(subtag, traditional)) {
-                return true;
-            }
+        if (SameText(subtag, L"Hant") || SameText(subtag, L"CHT")) {
+            return true;
+        }
+        if (SameText(subtag, L"Hans") || SameText(subtag, L"CHS")) {
+            return false;
+        }
+        for (const wchar_t* region : {L"TW", L"HK", L"MO"}) {
+            traditionalRegion = traditionalRegion || SameText(subtag, region);
         }
     }
-    return false;
+    return traditionalRegion;
 }
 
 // The same language, of any region: the primary subtags agree, and for Chinese the script.

@@ -23,17 +23,21 @@ TEST(Language, ChosenAsWindowsChoosesIt) {
         bool pseudoCarried = false;
     };
     const Case cases[] = {
-        {L"/lang=ja-JP", L"de-DE"sv, L"ja-JP"},            // the switch wins
-        {L"/handover /LANG=De", L"fr-FR"sv, L"de-DE"},     // in any case, a language alone
-        {L"/lang=xx-YY", L"fr-FR"sv, L"fr-FR"},            // unknown: as if not given
-        {L"/lang=", L"es-ES"sv, L"es-ES"},                 // empty: likewise
-        {L"", L"fr-FR\0de-DE\0"sv, L"fr-FR"},              // exact, first first
-        {L"", L"de-AT\0fr-FR\0"sv, L"de-DE"},              // the region after, in order
-        {L"", L"pt-BR\0es-MX\0en-GB\0"sv, L"es-ES"},       // unshipped ones passed over
-        {L"", L"zh-TW\0ja-JP\0"sv, L"ja-JP"},              // Traditional is not Simplified
-        {L"", L"zh-Hant-HK\0"sv, L"en-US"},                // nor its script
-        {L"", L"zh-SG\0"sv, L"zh-CN"},                     // Simplified of another region
-        {L"", L"zh-Hans-CN\0"sv, L"zh-CN"},                // named by its script
+        {L"/lang=ja-JP", L"de-DE"sv, L"ja-JP"},         // the switch wins
+        {L"/handover /LANG=De", L"fr-FR"sv, L"de-DE"},  // in any case, a language alone
+        {L"/lang=xx-YY", L"fr-FR"sv, L"fr-FR"},         // unknown: as if not given
+        {L"/lang=", L"es-ES"sv, L"es-ES"},              // empty: likewise
+        {L"", L"fr-FR\0de-DE\0"sv, L"fr-FR"},           // exact, first first
+        {L"", L"de-AT\0fr-FR\0"sv, L"de-DE"},           // the region after, in order
+        {L"", L"pt-BR\0es-MX\0en-GB\0"sv, L"es-ES"},    // unshipped ones passed over
+        {L"", L"zh-TW\0ja-JP\0"sv, L"ja-JP"},           // Traditional is not Simplified
+        {L"", L"zh-Hant-HK\0"sv, L"en-US"},             // nor its script
+        {L"", L"zh-SG\0"sv, L"zh-CN"},                  // Simplified of another region
+        {L"", L"zh-Hans-CN\0"sv, L"zh-CN"},             // named by its script
+        {L"", L"zh-Hans-HK\0"sv, L"zh-CN"},             // which outranks the region
+        {L"", L"zh-Hans-MO\0"sv, L"zh-CN"},
+        {L"/lang=zh-CHS", L"ja-JP"sv, L"zh-CN"},  // the older script names too
+        {L"/lang=zh-CHT", L"ja-JP"sv, L"ja-JP"},
         {L"", L"ar-EG\0"sv, L"ar-SA"},                     // Arabic of another region
         {L"", L"qps-ploc\0ar-EG\0"sv, L"ar-SA"},           // no pseudo-language shipped
         {L"/lang=qps-ploc", L"de-DE"sv, L"de-DE"},         // nor chosen by a switch
