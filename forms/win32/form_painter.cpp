@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "font_face.h"
 #include "form_pictures.h"
 #include "frame_decoder.h"
 #include "text_layout.h"
@@ -23,33 +24,16 @@ int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
     return 0;
 }
 
-// Stand-ins for faces a fresh system may lack, of the same metrics or near them, so text
-// still fits its box. Empty: none is there, and the font mapper picks a sans-serif face.
-// MS Sans Serif is a bitmap face drawn for 96 dpi, which elsewhere takes its nearest size;
-// its TrueType twin, on every Windows, scales as the rest of the design does.
-std::wstring AvailableFace(HDC dc, std::wstring_view face, int dpi) {
-    const auto exists = [dc](std::wstring_view name) {
+// The design's first face that the system has, or a stand-in (ChooseFace).
+std::wstring AvailableFace(HDC dc, std::wstring_view faces, int dpi) {
+    return ChooseFace(faces, dpi, [dc](std::wstring_view name) {
         LOGFONTW wanted{};
         wanted.lfCharSet = DEFAULT_CHARSET;
         name.copy(wanted.lfFaceName, LF_FACESIZE - 1);
         bool found = false;
         EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
         return found;
-    };
-    constexpr std::wstring_view kBitmapFace = L"MS Sans Serif";
-    constexpr std::wstring_view kScalableTwin = L"Microsoft Sans Serif";
-    if (dpi != kDesignDpi && face == kBitmapFace && exists(kScalableTwin)) {
-        return std::wstring(kScalableTwin);
-    }
-    if (exists(face)) {
-        return std::wstring(face);
-    }
-    for (const std::wstring_view standIn : {L"Microsoft Sans Serif", L"Liberation Sans"}) {
-        if (standIn != face && exists(standIn)) {
-            return std::wstring(standIn);
-        }
-    }
-    return {};
+    });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "fake_platform.h"
+#include "font_face.h"
 #include "results.h"
 #include "sample_clips.h"
 #include "varnok_clip.h"
@@ -80,6 +81,40 @@ TEST(DesignScale, ScalesByDpiOver96) {
         const forms::Rect neighbour = forms::Scale(forms::Rect{2, 2, 1, 1}, dpi);
         EXPECT_EQ(box.Right(), neighbour.left) << dpi;
         EXPECT_EQ(box.Bottom(), neighbour.top) << dpi;
+    }
+}
+
+// The first face of the design's list that the system has; off 96 dpi MS Sans Serif's
+// scalable twin; a stand-in where none is there.
+TEST(Faces, TheFirstInstalledOfTheListIsUsed) {
+    const struct {
+        const wchar_t* faces;
+        int dpi;
+        std::vector<std::wstring_view> installed;
+        const wchar_t* chosen;
+    } cases[] = {
+        {L"Microsoft YaHei UI, Microsoft YaHei",
+         96,
+         {L"Microsoft YaHei", L"Microsoft YaHei UI"},
+         L"Microsoft YaHei UI"},
+        {L"Microsoft YaHei UI, Microsoft YaHei",
+         96,
+         {L"Microsoft YaHei", L"SimSun"},
+         L"Microsoft YaHei"},  // Windows 7
+        {L"MS Sans Serif", 96, {L"MS Sans Serif", L"Microsoft Sans Serif"}, L"MS Sans Serif"},
+        {L"MS Sans Serif",
+         144,
+         {L"MS Sans Serif", L"Microsoft Sans Serif"},
+         L"Microsoft Sans Serif"},
+        {L"Segoe UI", 96, {L"Liberation Sans"}, L"Liberation Sans"},
+        {L"Segoe UI", 96, {}, L""},
+    };
+    for (const auto& c : cases) {
+        const auto installed = [&c](std::wstring_view face) {
+            return std::find(c.installed.begin(), c.installed.end(), face) != c.installed.end();
+        };
+        EXPECT_EQ(forms::ChooseFace(c.faces, c.dpi, installed), c.chosen)
+            << fake::Narrow(c.faces) << " at " << c.dpi;
     }
 }
 
