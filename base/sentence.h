@@ -39,6 +39,16 @@ inline std::string Utf8(std::wstring_view text) {
     return out;
 }
 
+// A message of the system's as it goes inside one of our sentences, which brings its own
+// full stop: without its line end and its own full stop, Latin or East Asian ("。").
+inline std::wstring_view WithoutFullStop(std::wstring_view message) {
+    while (!message.empty() && std::wstring_view(L"\r\n .\u3002\uFF0E").find(message.back()) !=
+                                   std::wstring_view::npos) {
+        message.remove_suffix(1);
+    }
+    return message;
+}
+
 // `pattern` with %1, %2 … replaced by the inserts, which are UTF-8 already.
 inline std::string Sentence(std::wstring_view pattern,
                             std::initializer_list<std::string_view> inserts) {

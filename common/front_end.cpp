@@ -48,7 +48,9 @@ bool Carries(const Language& language) {
 
 FrontEnd::FrontEnd(const wchar_t* commandLine)
     : system_(ChooseLanguage(commandLine, PreferredUiLanguages(), Carries)) {
-    base::win32::RestrictDllSearchToSystemFolder();
+    // The system's own words follow the program's where it has them: its error messages,
+    // and a box's buttons.
+    SetThreadUILanguage(system_.SpokenLanguage().id);
     // A disc taken out or unreadable fails the read, rather than raising the system's "There
     // is no disk in the drive" box over the window. This thread's mode only: the programs it
     // starts inherit the process's, which stays the system's.

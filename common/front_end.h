@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "form_window.h"
+#include "system_library.h"
 #include "win32_system.h"
 
 namespace launcher {
@@ -24,6 +25,13 @@ class FrontEnd {
     int Run(forms::win32::FormWindow& window);
 
   private:
+    // Made before the members below, in the order they are declared: no DLL that choosing the
+    // language or unpacking its texts may come to load is looked for beside the program,
+    // where a downloaded image's folder holds whatever came with it.
+    struct SystemDllsOnly {
+        SystemDllsOnly() { base::win32::RestrictDllSearchToSystemFolder(); }
+    };
+    SystemDllsOnly systemDllsOnly_;
     Win32System system_;
     bool opens_ = false;
 };

@@ -15,17 +15,21 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
+// In the language the program speaks, which the start-up made the thread's, where the system
+// has its messages in that language; else as the system chooses.
 std::string SystemMessage(DWORD error) {
+    constexpr DWORD kFlags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length != 0 ? base::Utf8({text, length}) : std::to_string(error);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.' || message.back() == ' ')) {
-        message.pop_back();
+    DWORD length = FormatMessageW(kFlags, nullptr, error, GetThreadUILanguage(),
+                                  reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0) {
+        length = FormatMessageW(kFlags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                nullptr);
     }
+    std::string message =
+        length != 0 ? base::Utf8(base::WithoutFullStop({text, length})) : std::to_string(error);
+    LocalFree(text);
     return message;
 }
 

@@ -5,6 +5,7 @@
 
 #include "bitmap_file.h"
 #include "error.h"
+#include "sentence.h"
 #include "text.h"
 
 namespace forms::win32 {
@@ -25,7 +26,8 @@ base::Result<OwnedBitmap> PixelsToBitmap(int width, int height,
     return bitmap;
 }
 
-base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource) {
+base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource,
+                                        std::wstring_view damaged) {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resource), RT_RCDATA);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const auto* bytes =
@@ -36,7 +38,7 @@ base::Result<OwnedBitmap> DecodePicture(HINSTANCE instance, int resource) {
     const base::Result<clip::Picture> picture =
         clip::DecodePackedPicture({bytes, SizeofResource(instance, found)});
     if (!picture) {
-        return picture.error();  // only a damaged program has such a picture
+        return base::Error(base::Utf8(damaged));  // only a damaged program has such a picture
     }
     return PixelsToBitmap(picture->width, picture->height, picture->pixels);
 }
@@ -75,11 +77,12 @@ OwnedBitmap StretchPicture(HBITMAP picture, int width, int height) {
 
 // Pictures are stored compressed, which keeps the program small on a slow drive; each is
 // decoded once, before the window first shows.
-base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design, Pictures& pictures) {
+base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design, std::wstring_view damaged,
+                         Pictures& pictures) {
     for (const ControlDesign& control : design.controls) {
         if (control.kind == Kind::Image && control.picture != 0 &&
             !pictures.Contains(control.picture)) {
-            base::Result<OwnedBitmap> bitmap = DecodePicture(instance, control.picture);
+            base::Result<OwnedBitmap> bitmap = DecodePicture(instance, control.picture, damaged);
             if (!bitmap) {
                 return bitmap.error();
             }

@@ -23,8 +23,8 @@ BITMAPINFO TopDownRgb32(int width, int height);
 base::win32::OwnedBitmap StretchPicture(HBITMAP picture, int width, int height);
 
 // Each picture the design shows, by resource id, into `pictures`; where one cannot be shown,
-// why, naming it.
+// why: the system's reason, or `damaged` where the program's own picture is.
 [[nodiscard]] base::Fault LoadPictures(HINSTANCE instance, const FormDesign& design,
-                                       Pictures& pictures);
+                                       std::wstring_view damaged, Pictures& pictures);
 
 }  // namespace forms::win32

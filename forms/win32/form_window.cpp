@@ -160,7 +160,8 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (!form_.Failure()) {
         // Stored compressed, which keeps the program small on a slow drive; each picture is
         // decoded once, before the window first shows.
-        if (base::Fault fault = LoadPictures(instance_, form_.Design(), pictures_)) {
+        if (base::Fault fault = LoadPictures(instance_, form_.Design(),
+                                             form_.Text(texts::kPictureDamaged), pictures_)) {
             form_.Fail(
                 base::Error(base::Sentence(form_.Text(texts::kPictureNotMade), {fault->what()})));
         } else {

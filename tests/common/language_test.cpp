@@ -8,6 +8,7 @@
 
 #include "fake_platform.h"
 #include "results.h"
+#include "sentence.h"
 #include "text_table.h"
 #include "text_ids.h"
 
@@ -55,6 +56,22 @@ TEST(Language, ChosenAsWindowsChoosesIt) {
         const launcher::CarriesLanguage carries = c.pseudoCarried ? +all : +shipped;
         EXPECT_EQ(launcher::ChooseLanguage(c.commandLine, c.preferred, carries).tag, c.chosen)
             << fake::Narrow(c.commandLine) << " / " << fake::Narrow(std::wstring(c.preferred));
+    }
+}
+
+// A system message inside one of our sentences ends as the sentence does: its own line end
+// and full stop go, Latin or East Asian.
+TEST(SystemMessage, LosesItsFullStopInsideASentence) {
+    const std::pair<std::wstring_view, std::wstring_view> cases[] = {
+        {L"The system cannot find the file specified.\r\n",
+         L"The system cannot find the file specified"},
+        {L"指定されたファイルが見つかりません。\r\n", L"指定されたファイルが見つかりません"},
+        {L"系统找不到指定的文件。 ", L"系统找不到指定的文件"},
+        {L"v1.2 failed", L"v1.2 failed"},
+        {L"。\r\n", L""},
+    };
+    for (const auto& [message, inner] : cases) {
+        EXPECT_EQ(base::WithoutFullStop(message), inner) << fake::Narrow(std::wstring(inner));
     }
 }
 
