@@ -260,6 +260,9 @@ class Win32FileReader : public forms::FileReader {
 
     uint64_t Size() const override { return size_; }
 
+    // The first page, which tells whether the volume reads the file as it was opened.
+    base::Fault ReadFirstPage() { return Stage(kPage); }
+
     base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) override {
         const auto* const staged = static_cast<const uint8_t*>(staged_.get());
         while (count > 0) {
@@ -307,23 +310,34 @@ class Win32FileReader : public forms::FileReader {
     std::wstring_view notRead_;
 };
 
+base::Result<std::unique_ptr<forms::FileReader>> OpenAndReadFirstPage(const std::wstring& name,
+                                                                      bool pastCache,
+                                                                      forms::FormSystem& texts) {
+    OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               pastCache ? FILE_FLAG_NO_BUFFERING : 0, nullptr));
+    if (!file) {
+        return base::Error(
+            base::Sentence(texts.Text(texts::kClipNotOpened), {SystemMessage(GetLastError())}));
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
+        return base::Error(base::Utf8(texts.Text(texts::kClipTooLarge)));
+    }
+    auto reader = std::make_unique<Win32FileReader>(
+        std::move(file), static_cast<uint64_t>(size.QuadPart), texts.Text(texts::kClipNotRead));
+    if (base::Fault fault = reader->ReadFirstPage()) {
+        return std::move(*fault);
+    }
+    return std::unique_ptr<forms::FileReader>(std::move(reader));
+}
+
 }  // namespace
 
 // Front to back, once, each byte where it is needed: the headers before the window shows, the
 // frames after.
 base::Result<std::unique_ptr<forms::FileReader>> Win32System::OpenFile(const std::wstring& name) {
-    OwnedFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_NO_BUFFERING, nullptr));
-    if (!file) {
-        return base::Error(
-            base::Sentence(Text(texts::kClipNotOpened), {SystemMessage(GetLastError())}));
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || static_cast<uint64_t>(size.QuadPart) > kLargestFile) {
-        return base::Error(base::Utf8(Text(texts::kClipTooLarge)));
-    }
-    return std::unique_ptr<forms::FileReader>(std::make_unique<Win32FileReader>(
-        std::move(file), static_cast<uint64_t>(size.QuadPart), Text(texts::kClipNotRead)));
+    return forms::OpenPastCacheOrThrough(
+        [this, &name](bool pastCache) { return OpenAndReadFirstPage(name, pastCache, *this); });
 }
 
 ScreenSize Win32System::PrimaryScreen() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,16 @@ class FileReader {
     // read fails, what came before the failure, and why.
     [[nodiscard]] virtual base::Fault ReadMore(std::vector<uint8_t>& bytes, size_t count) = 0;
 };
+
+// A file read past the system's cache where its volume allows that, else through the cache.
+// `open(true)` opens it past the cache and reads its first page, either of which a volume may
+// refuse (sectors larger than a page, a network redirector without such reads); then
+// `open(false)` opens it through the cache. Where both fail, why the second did.
+using OpenFileAs = std::function<base::Result<std::unique_ptr<FileReader>>(bool pastCache)>;
+inline base::Result<std::unique_ptr<FileReader>> OpenPastCacheOrThrough(const OpenFileAs& open) {
+    base::Result<std::unique_ptr<FileReader>> pastCache = open(true);
+    return pastCache ? std::move(pastCache) : open(false);
+}
 
 class FormSystem {
   public:

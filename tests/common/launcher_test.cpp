@@ -10,6 +10,32 @@ using launcher::CentredPosition;
 using launcher::InstallRootFrom;
 using Log = std::vector<std::string>;
 
+// A volume that refuses reads past the cache, at the open or the first page, is read through
+// it; past the cache wherever it allows.
+TEST(ClipFile, IsReadThroughTheCacheWhereTheVolumeRefusesReadsPastIt) {
+    const struct {
+        bool pastCacheRefused, cachedRefused;
+        std::vector<bool> opens;
+        const char* outcome;
+    } cases[] = {{false, false, {true}, "read"},
+                 {true, false, {true, false}, "read"},
+                 {true, true, {true, false}, "through the cache: refused"}};
+    for (const auto& c : cases) {
+        std::vector<bool> opens;
+        const auto open = [&](bool pastCache) -> base::Result<std::unique_ptr<forms::FileReader>> {
+            opens.push_back(pastCache);
+            if (pastCache ? c.pastCacheRefused : c.cachedRefused) {
+                return base::Error(pastCache ? "past the cache: refused"
+                                             : "through the cache: refused");
+            }
+            return std::unique_ptr<forms::FileReader>();
+        };
+        const auto reader = forms::OpenPastCacheOrThrough(open);
+        EXPECT_EQ(reader ? "read" : reader.error().what(), std::string(c.outcome));
+        EXPECT_EQ(opens, c.opens);
+    }
+}
+
 TEST(InstallRoot, CutsOnlyADriveRoot) {
     EXPECT_EQ(InstallRootFrom(L"D:\\"), L"D:");
     EXPECT_EQ(InstallRootFrom(L"E:\\CDCOPY"), L"E:\\CDCOPY");
