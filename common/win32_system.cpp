@@ -51,16 +51,22 @@ BOOL CALLBACK FindShown(HWND window, LPARAM search) {
     return FALSE;
 }
 
-// What the holder shows, topmost first: its window, a box in front of it, or the boxes that
-// stand in for it, from whichever of its threads (a failed hand-off's boxes show with the
-// window hidden, the runtime's fault box on a thread of its own). Nothing here sends the
-// holder a message, so a hung holder cannot hold this up.
+// What the holder shows: its marked window, or the box it last activated in front of it;
+// with the window hidden, the holder's topmost window, from whichever of its threads (a
+// failed hand-off's boxes, the runtime's fault box on a thread of its own). Where the window
+// shows, no other window of its process counts: an input method's or the shell's may be in
+// front of it. Nothing here sends the holder a message, so a hung holder cannot hold this up.
 Shown ShownFrontEnd() {
     HWND marked = nullptr;
     EnumWindows(FindMarked, reinterpret_cast<LPARAM>(&marked));
     Shown shown;
     if (marked == nullptr || GetWindowThreadProcessId(marked, &shown.process) == 0) {
         return {};
+    }
+    if (IsWindowVisible(marked)) {
+        const HWND popup = GetLastActivePopup(marked);
+        shown.window = IsWindowVisible(popup) ? popup : marked;
+        return shown;
     }
     EnumWindows(FindShown, reinterpret_cast<LPARAM>(&shown));
     if (shown.window != nullptr) {

@@ -209,6 +209,26 @@ def a_second_front_end_opens_nothing_and_brings_the_shown_one_forward(lab):
 
 
 @TESTS
+def a_second_start_brings_the_front_ends_window_forward_not_another_of_its_process(lab):
+    """The front end's process has another window in front of its own, as an input method's
+    or the shell's may be: a second start, after another program took the foreground, brings
+    the front end's marked window forward."""
+    cd = lab.stage_cd()
+    let_go = lab.folder / "shown"
+    holder = lab.wine.start(lab.wine.probe_exe, lab.folder, "shown",
+                            args=["front", Wine.windows_path(let_go)])
+    poll("the probe's windows", lambda: Path(f"{let_go}.held").exists(), 30)
+    lab.wine.start(cd / "VARNOK" / "Setup.exe", cd, "other")
+    lab.wine.wait_for("another program's window", title=STAND_IN_TITLE)
+    assert lab.wine.start(cd / "Setup.exe", cd, "again").wait(20) == 0
+    poll("the front end's window in front", lambda: [
+        window for window in lab.wine.visible(title="Probe front end") if window.foreground], 10)
+    assert lab.wine.press_ok(STAND_IN_TITLE)
+    let_go.write_text("")
+    assert holder.wait(20) == 0
+
+
+@TESTS
 def a_failed_hand_off_keeps_the_front_end_and_its_box_comes_forward(lab):
     """Tourlet missing: "Continue" gives "Fatal Error" with the splash hidden. Setup started
     again, after another program took the foreground, opens no splash, ends with 0, and the

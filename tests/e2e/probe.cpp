@@ -14,6 +14,9 @@
 //                                    it, then what every method answers once the window is
 //                                    gone or hidden; <file>.ready tells that it holds it
 //   probe short <path> <output file> the short form of the path
+//   probe front <file>               holds the guard with a window marked as a front end's
+//                                    shown, and another window of its own in front of it,
+//                                    until <file> exists; <file>.held tells that both show
 //   probe guard <file> [<ms>]        holds the front end's guard until <file> exists, and
 //                                    <ms> longer; <file>.held tells that it holds it
 //   probe frame <style> <ex style> <dpi> <output file>
@@ -682,6 +685,41 @@ int WriteMissingGlyphs(const std::wstring& face, const std::wstring& textPath,
     return read && WriteFile(output, Json(missing) + "\n") ? 0 : 2;
 }
 
+// Holds the guard as a front end whose window shows, marked as the programs mark theirs, with
+// another top-level window of its process in front of it, as an input method's or the shell's
+// may be.
+int HoldGuardShown(const std::wstring& path) {
+    HANDLE guard = CreateMutexW(nullptr, FALSE, L"Local\\Pelmor.VARNOK.FrontEnd");
+    if (guard == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return 1;
+    }
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"ProbeWindow";
+    RegisterClassW(&windowClass);
+    const auto show = [](const wchar_t* title, int left) {
+        return CreateWindowExW(0, L"ProbeWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left,
+                               100, 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    };
+    const HWND marked = show(L"Probe front end", 100);
+    SetPropW(marked, L"Pelmor.VARNOK.FrontEnd", reinterpret_cast<HANDLE>(1));
+    const HWND other = show(L"Probe other window", 500);
+    if (marked == nullptr || other == nullptr || !WriteFile(path + L".held", "held\n")) {
+        return 1;
+    }
+    for (int waited = 0; !Exists(path) && waited < 2400; ++waited) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        Sleep(50);
+    }
+    RemovePropW(marked, L"Pelmor.VARNOK.FrontEnd");
+    CloseHandle(guard);
+    return 0;
+}
+
 // Holds the front end's guard, as a front end would that hangs before its window shows:
 // writes <file>.held once it holds it, and lets go `afterMs` after <file> exists.
 int HoldGuard(const std::wstring& path, DWORD afterMs) {
@@ -728,6 +766,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && verb == L"press") {
         return WithCom(Press, argv[2], argv[3]);
     }
+    if (argc == 3 && verb == L"front") {
+        return HoldGuardShown(argv[2]);
+    }
     if ((argc == 3 || argc == 4) && verb == L"guard") {
         return HoldGuard(argv[2], argc == 4 ? wcstoul(argv[3], nullptr, 10) : 0);
     }
@@ -761,6 +802,7 @@ int wmain(int argc, wchar_t** argv) {
         "probe tree <class> <file> | "
         "probe press <class> <name> | probe hold <class> <file> | "
         "probe events <class> <file> | probe short <path> <file> | probe guard <file> [<ms>] | "
+        "probe front <file> | "
         "probe frame <style> <ex style> <dpi> <file> | probe glyphs <face> <text> <file>\n");
     return 2;
 }
