@@ -10,6 +10,7 @@ import json
 import os
 import select
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -43,6 +44,32 @@ REGISTRY = r"""REGEDIT4
 "Microsoft YaHei UI"="WenQuanYi Zen Hei"
 "Segoe UI"="DejaVu Sans"
 """ + DPI_REGISTRY.format(dpi=96).removeprefix("REGEDIT4\n")
+
+
+
+def _hex(data):
+    return ",".join(f"{byte:02x}" for byte in data)
+
+
+def _logfont(face, height, weight):
+    """A LOGFONTW as the registry keeps the system's fonts: DEFAULT_CHARSET, variable pitch."""
+    return (struct.pack("<5i8B", height, 0, 0, 0, weight, 0, 0, 0, 1, 0, 0, 0, 0x22)
+            + face.encode("utf-16-le").ljust(64, b"\0"))
+
+
+# The caption bar as Windows 7 to 11 draw it, in Segoe UI 9 point, which they link to East
+# Asian faces for the letters it lacks; here DejaVu Sans (for Segoe UI, above: Wine links by
+# the face it chose), linked to the faces that stand in for MS UI Gothic and Microsoft YaHei
+# UI. (Wine's own caption face links to Windows' files, which the prefix lacks, and shows a
+# Japanese caption as boxes.)
+CAPTION_REGISTRY = f"""
+[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]
+"CaptionFont"=hex:{_hex(_logfont("Segoe UI", -12, 400))}
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]
+"DejaVu Sans"=hex(7):{_hex(b"ipagp.ttf,IPAPGothic" + bytes(1) + b"wqy-zenhei.ttc,WenQuanYi Zen Hei" + bytes(2))}
+"""
+REGISTRY += CAPTION_REGISTRY
 
 # Xvfb has no window manager: Wine places and stacks its windows itself.
 UNMANAGED = r"""
