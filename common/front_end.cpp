@@ -4,6 +4,7 @@
 #include "language.h"
 #include "product.h"
 #include "system_library.h"
+#include "text.h"
 #include "text_ids.h"
 
 namespace launcher {
@@ -48,9 +49,7 @@ bool Carries(const Language& language) {
 
 FrontEnd::FrontEnd(const wchar_t* commandLine)
     : system_(ChooseLanguage(commandLine, PreferredUiLanguages(), Carries)) {
-    // The system's own words follow the program's where it has them: its error messages,
-    // and a box's buttons.
-    SetThreadUILanguage(system_.SpokenLanguage().id);
+    base::win32::SetSystemMessageLanguage(system_.SpokenLanguage().id);
     // A disc taken out or unreadable fails the read, rather than raising the system's "There
     // is no disk in the drive" box over the window. This thread's mode only: the programs it
     // starts inherit the process's, which stays the system's.

@@ -37,17 +37,23 @@ std::wstring_view NextSubtag(std::wstring_view& tag) {
 // the tag names one (Hans and Hant, or the older CHS and CHT); else the region, Traditional
 // for Taiwan, Hong Kong and Macao; a bare "zh" is taken as Simplified.
 bool Traditional(std::wstring_view tag) {
+    constexpr struct {
+        const wchar_t* subtag;
+        bool script;
+        bool traditional;
+    } kTelling[] = {{L"Hant", true, true}, {L"CHT", true, true}, {L"Hans", true, false},
+                    {L"CHS", true, false}, {L"TW", false, true}, {L"HK", false, true},
+                    {L"MO", false, true}};
     bool traditionalRegion = false;
     while (!tag.empty()) {
         const std::wstring_view subtag = NextSubtag(tag);
-        if (SameText(subtag, L"Hant") || SameText(subtag, L"CHT")) {
-            return true;
-        }
-        if (SameText(subtag, L"Hans") || SameText(subtag, L"CHS")) {
-            return false;
-        }
-        for (const wchar_t* region : {L"TW", L"HK", L"MO"}) {
-            traditionalRegion = traditionalRegion || SameText(subtag, region);
+        for (const auto& telling : kTelling) {
+            if (SameText(subtag, telling.subtag)) {
+                if (telling.script) {
+                    return telling.traditional;
+                }
+                traditionalRegion = true;
+            }
         }
     }
     return traditionalRegion;

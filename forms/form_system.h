@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,8 +26,8 @@ class FileReader {
 // `open(true)` opens it past the cache and reads its first page, either of which a volume may
 // refuse (sectors larger than a page, a network redirector without such reads); then
 // `open(false)` opens it through the cache. Where both fail, why the second did.
-using OpenFileAs = std::function<base::Result<std::unique_ptr<FileReader>>(bool pastCache)>;
-inline base::Result<std::unique_ptr<FileReader>> OpenPastCacheOrThrough(const OpenFileAs& open) {
+template <typename OpenFileAs>
+base::Result<std::unique_ptr<FileReader>> OpenPastCacheOrThrough(const OpenFileAs& open) {
     base::Result<std::unique_ptr<FileReader>> pastCache = open(true);
     return pastCache ? std::move(pastCache) : open(false);
 }

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest libgtest-dev clang-format python3
+    zopfli                                      # packs the pictures and texts the programs carry
     clang libclang-rt-dev                       # libFuzzer for make fuzz
     mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     wine wine64 wine32:i386                     # the programs run end to end under Wine

@@ -15,15 +15,21 @@ std::wstring Widen(const std::string& text) {
     return wide;
 }
 
-// In the language the program speaks, which the start-up made the thread's, where the system
-// has its messages in that language; else as the system chooses.
+namespace {
+LANGID messageLanguage = 0;
+}  // namespace
+
+void SetSystemMessageLanguage(LANGID language) {
+    messageLanguage = language;
+}
+
 std::string SystemMessage(DWORD error) {
     constexpr DWORD kFlags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(kFlags, nullptr, error, GetThreadUILanguage(),
+    DWORD length = FormatMessageW(kFlags, nullptr, error, messageLanguage,
                                   reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (length == 0) {
+    if (length == 0 && messageLanguage != 0) {
         length = FormatMessageW(kFlags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0,
                                 nullptr);
     }

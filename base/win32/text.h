@@ -11,8 +11,12 @@ namespace base::win32 {
 // A UTF-8 text, as the programs' errors carry theirs, widened for the system.
 std::wstring Widen(const std::string& text);
 
+// The language the program speaks, which the system's sentences below are asked for first.
+// Set once, at start-up.
+void SetSystemMessageLanguage(LANGID language);
+
 // The system's sentence for an error code in UTF-8, without its closing full stop and line
-// end.
+// end: in the program's language where the system has it, else as the system chooses.
 std::string SystemMessage(DWORD error);
 
 }  // namespace base::win32

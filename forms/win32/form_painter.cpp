@@ -26,14 +26,14 @@ int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 
 // The design's first face that the system has, or a stand-in (ChooseFace).
 std::wstring AvailableFace(HDC dc, std::wstring_view faces, int dpi) {
-    return ChooseFace(faces, dpi, [dc](std::wstring_view name) {
+    return std::wstring(ChooseFace(faces, dpi, [dc](std::wstring_view name) {
         LOGFONTW wanted{};
         wanted.lfCharSet = DEFAULT_CHARSET;
         name.copy(wanted.lfFaceName, LF_FACESIZE - 1);
         bool found = false;
         EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
         return found;
-    });
+    }));
 }
 
 }  // namespace

@@ -574,6 +574,11 @@ class Display:
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
                        stdin=subprocess.DEVNULL, timeout=10)
 
+    def keyboard_layout(self, layout):
+        """The X keyboard layout, such as us, ru or ara; a Wine program takes it at start."""
+        subprocess.run(["setxkbmap", layout], env=self.env, check=True,
+                       stdin=subprocess.DEVNULL, timeout=10)
+
     def move(self, x, y):
         self.xdotool("mousemove", x, y)
 

@@ -113,7 +113,7 @@ TEST(Faces, TheFirstInstalledOfTheListIsUsed) {
         const auto installed = [&c](std::wstring_view face) {
             return std::find(c.installed.begin(), c.installed.end(), face) != c.installed.end();
         };
-        EXPECT_EQ(forms::ChooseFace(c.faces, c.dpi, installed), c.chosen)
+        EXPECT_EQ(forms::ChooseFace(c.faces, c.dpi, installed), std::wstring_view(c.chosen))
             << fake::Narrow(c.faces) << " at " << c.dpi;
     }
 }

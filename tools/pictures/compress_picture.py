@@ -6,11 +6,14 @@ fraction of their bytes and decode them once at start.
 
     compress_picture.py <in.bmp> <out.packed>
 
-Reads 8- and 24-bit bottom-up files; needs nothing beyond Python itself.
+Reads 8- and 24-bit bottom-up files; deflates with zopfli, which writes the same format some
+5 % tighter than zlib's best, for a CD drive to read that much less before the window shows.
 """
 
 import struct
+import subprocess
 import sys
+import tempfile
 import zlib
 
 
@@ -77,11 +80,22 @@ def rle8_file(width, height, rows, resolution):
     return struct.pack("<2sIHHI", b"BM", offset + len(codes), 0, 0, offset) + info + palette + codes
 
 
+def deflated(data):
+    """`data` deflated (RFC 1951) by zopfli, checked by inflating it again."""
+    with tempfile.NamedTemporaryFile() as source:
+        source.write(data)
+        source.flush()
+        result = subprocess.run(["zopfli", "--deflate", "--i100", "-c", source.name],
+                                stdout=subprocess.PIPE, check=True)
+    if zlib.decompress(result.stdout, -15) != data:
+        sys.exit("zopfli gave a stream that does not inflate to its input")
+    return result.stdout
+
+
 def packed(data):
     """As the programs carry what they unpack: the length in four bytes, little-endian, then
     the bytes deflated."""
-    deflater = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
-    return struct.pack("<I", len(data)) + deflater.compress(data) + deflater.flush()
+    return struct.pack("<I", len(data)) + deflated(data)
 
 
 def main():
