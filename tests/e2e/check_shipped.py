@@ -53,10 +53,11 @@ def install_qemu():
         return
     print("Installing qemu-user for the emulation...", flush=True)
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
-    for args in (["apt-get", "update", "-q"],
-                 ["apt-get", "install", "-y", "-q", "--no-install-recommends", "qemu-user"]):
-        if subprocess.run(args, env=env, stdin=subprocess.DEVNULL).returncode != 0:
-            raise CannotEmulate("qemu-user cannot be installed")
+    # A mirror caught mid-sync fails an index or two; the lists fetched still serve.
+    subprocess.run(["apt-get", "update", "-q"], env=env, stdin=subprocess.DEVNULL)
+    install = ["apt-get", "install", "-y", "-q", "--no-install-recommends", "qemu-user"]
+    if subprocess.run(install, env=env, stdin=subprocess.DEVNULL).returncode != 0:
+        raise CannotEmulate("qemu-user cannot be installed")
 
 
 @contextlib.contextmanager
