@@ -118,6 +118,18 @@ void CentreWindow(forms::Form& window, System& system, int width, int height) {
     });
 }
 
+StartResult StartNext(System& system, const std::wstring& path, Handover handover) {
+    switch (system.StartDirectly(path, handover)) {
+        case DirectStart::Started:
+            return StartResult::Started;
+        case DirectStart::ElevationRequired:
+            return system.StartThroughShell(path, handover);
+        case DirectStart::Failed:
+            break;
+    }
+    return StartResult::Failed;
+}
+
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,
                   const std::wstring& programTitle, Handover handover) {
     window["Text2"].SetText(window["Text1"].Text() + relativePath);
@@ -125,7 +137,7 @@ void StartProgram(forms::Form& window, System& system, const std::wstring& relat
     if (echo == Echo::On) {
         window.Print(command);
     }
-    if (system.StartProgram(command, handover) != StartResult::Failed) {
+    if (StartNext(system, command, handover) != StartResult::Failed) {
         return;
     }
     window.Hide();

@@ -20,6 +20,9 @@ enum class Handover { None, FrontEnd };
 
 // How a start went. Declined: the user answered No where the program asked for elevation.
 enum class StartResult { Started, Declined, Failed };
+// How a direct start went: ElevationRequired where the program's manifest asks for
+// administrator rights, which only the shell can ask the user for.
+enum class DirectStart { Started, ElevationRequired, Failed };
 
 // The operating system as the launcher sees it; faked in tests.
 class System : public forms::FormSystem {
@@ -30,10 +33,15 @@ class System : public forms::FormSystem {
     // The folder the running program was started from, such as D:\ or E:\CDCOPY.
     virtual std::optional<std::wstring> ProgramFolder() = 0;
     virtual ScreenSize PrimaryScreen() = 0;
-    // Starts a program as a separate process with a normal, focused window. Handing on the
-    // front end, the started program holds this one's guard from its start on, and is told
-    // so on its command line.
-    virtual StartResult StartProgram(const std::wstring& path, Handover handover) = 0;
+    // Starts a program as a separate process with a normal, focused window, in this one's
+    // working directory. Handing on the front end, the started program holds this one's guard
+    // from its start on, and is told so on its command line. Directly, as the program itself
+    // starts it: no zone check of the shell's, so a user who trusted the disc's first program
+    // is not asked again for each next one.
+    virtual DirectStart StartDirectly(const std::wstring& path, Handover handover) = 0;
+    // The same through the shell, which asks the user for elevation (UAC) where the program's
+    // manifest needs it.
+    virtual StartResult StartThroughShell(const std::wstring& path, Handover handover) = 0;
 
     // The front end's guard, one in the user's session: false where another program of the
     // front end holds it. Held until let go or until the program ends. A program the front
@@ -89,6 +97,10 @@ Position CentredPosition(ScreenSize screen, int width, int height);
 // The size in pixels at 96 dpi, scaled to the window's DPI like the rest of its design; the
 // window is centred again at a new DPI until the user moves it.
 void CentreWindow(forms::Form& window, System& system, int width, int height);
+
+// Starts a program directly, as installers start the programs they chain, and through the
+// shell only where it asks for elevation, so that the user is asked once: by UAC.
+StartResult StartNext(System& system, const std::wstring& path, Handover handover);
 
 // Composes the install root (Text1) and the relative path into Text2 and starts it. On a
 // failed start the window is hidden and the user is told to run the installer by hand;

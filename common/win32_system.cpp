@@ -350,10 +350,43 @@ ScreenSize Win32System::PrimaryScreen() {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// ShellExecuteEx rather than CreateProcess: an installer that asks for elevation gets the
-// consent prompt instead of failing with ERROR_ELEVATION_REQUIRED. It may hand the start to
-// COM (elevation, file associations), so the thread joins an apartment first, for good.
-StartResult Win32System::StartProgram(const std::wstring& path, Handover handover) {
+std::wstring Win32System::HandedOn() const {
+    return std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
+}
+
+// CreateProcess, as installers start the programs they chain: the shell would check the
+// file's zone again, so a program from a downloaded image that the user already let run
+// would ask once more for each program after it.
+DirectStart Win32System::StartDirectly(const std::wstring& path, Handover handover) {
+    const bool handingOn = handover == Handover::FrontEnd;
+    std::wstring commandLine = L'"' + path;
+    commandLine += handingOn ? L"\" " + HandedOn() : L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    // A start meanwhile waits for the next program's window, not this one's, which goes.
+    Mark(!handingOn);
+    if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &started)) {
+        const base::win32::OwnedProcess process(started.hProcess);
+        CloseHandle(started.hThread);
+        if (handingOn) {
+            HandGuardTo(process.get());
+        }
+        return DirectStart::Started;
+    }
+    const DWORD error = GetLastError();
+    Mark(true);  // this program's boxes are the front end now
+    // ERROR_ELEVATION_REQUIRED, which mingw-w64's headers do not name.
+    constexpr DWORD kElevationRequired = 740;
+    return error == kElevationRequired ? DirectStart::ElevationRequired : DirectStart::Failed;
+}
+
+// The shell asks the user for elevation where CreateProcess cannot start the program without
+// it. It may hand the start to COM, so the thread joins an apartment first, for good.
+StartResult Win32System::StartThroughShell(const std::wstring& path, Handover handover) {
     if (!shell32_) {
         ole32_ = std::make_unique<SystemLibrary>(L"ole32.dll");
         shell32_ = std::make_unique<SystemLibrary>(L"shell32.dll");
@@ -366,11 +399,11 @@ StartResult Win32System::StartProgram(const std::wstring& path, Handover handove
         return StartResult::Failed;
     }
     const bool handingOn = handover == Handover::FrontEnd;
-    const std::wstring handedOn = std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
+    const std::wstring handedOn = HandedOn();
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
-    start.fMask =
-        SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (handingOn ? SEE_MASK_NOCLOSEPROCESS : 0);
+    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS |
+                  (handingOn ? SEE_MASK_NOCLOSEPROCESS : 0);
     start.hwnd = owner_;
     start.lpFile = path.c_str();
     start.lpParameters = handingOn ? handedOn.c_str() : nullptr;

@@ -31,7 +31,8 @@ class Win32System : public System {
     bool ChangeDirectory(const std::wstring& directory) override;
     std::optional<std::wstring> ProgramFolder() override;
     ScreenSize PrimaryScreen() override;
-    StartResult StartProgram(const std::wstring& path, Handover handover) override;
+    DirectStart StartDirectly(const std::wstring& path, Handover handover) override;
+    StartResult StartThroughShell(const std::wstring& path, Handover handover) override;
     bool TakeFrontEndGuard(Handover handover) override;
     void LetGoOfFrontEndGuard() override;
     bool ShowOtherFrontEnd() override;
@@ -44,6 +45,8 @@ class Win32System : public System {
     // The mark that a later start finds the guard's holder by.
     void Mark(bool marked);
     void HandGuardTo(HANDLE process);
+    // The next program's switches: the front end handed on, and this one's language.
+    std::wstring HandedOn() const;
 
     HWND owner_ = nullptr;
     base::win32::OwnedMutex guard_;

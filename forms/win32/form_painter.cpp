@@ -24,16 +24,19 @@ int CALLBACK MarkFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
     return 0;
 }
 
+bool Installed(HDC dc, std::wstring_view face) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
 // The design's first face that the system has, or a stand-in (ChooseFace).
 std::wstring AvailableFace(HDC dc, std::wstring_view faces, int dpi) {
-    return std::wstring(ChooseFace(faces, dpi, [dc](std::wstring_view name) {
-        LOGFONTW wanted{};
-        wanted.lfCharSet = DEFAULT_CHARSET;
-        name.copy(wanted.lfFaceName, LF_FACESIZE - 1);
-        bool found = false;
-        EnumFontFamiliesExW(dc, &wanted, MarkFound, reinterpret_cast<LPARAM>(&found), 0);
-        return found;
-    }));
+    return std::wstring(
+        ChooseFace(faces, dpi, [dc](std::wstring_view face) { return Installed(dc, face); }));
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ TEST_F(Launch, StartsTheComposedCommandAndSaysNothingOnSuccess) {
 }
 
 TEST_F(Launch, ReportsAFailedStartAfterHidingTheWindow) {
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     launcher::StartProgram(form_, system_, L"\\Tourlet.exe", launcher::Echo::On,
                            L"Pelmor's VARNOK");
     EXPECT_EQ(log_, (Log{"print D:\\Tourlet.exe", "start D:\\Tourlet.exe", "hide",
@@ -171,11 +171,35 @@ TEST_F(Launch, ReportsAFailedStartAfterHidingTheWindow) {
                          "box [Pelmor's VARNOK] D:\\Tourlet.exe"}));
 }
 
-TEST_F(Launch, ADeclinedStartSaysNothingAndStopsNothing) {
-    system_.startResult = launcher::StartResult::Declined;
+// Directly, and through the shell only where the program asks for elevation: UAC asks, and
+// a No to it is no failure.
+TEST_F(Launch, GoesThroughTheShellOnlyWhereTheProgramAsksForElevation) {
+    const struct {
+        launcher::DirectStart direct;
+        launcher::StartResult shell;
+        Log log;
+    } cases[] = {
+        {launcher::DirectStart::Started,
+         launcher::StartResult::Failed,
+         {"start D:\\VARNOK\\Setup.exe"}},
+        {launcher::DirectStart::ElevationRequired,
+         launcher::StartResult::Started,
+         {"start D:\\VARNOK\\Setup.exe", "shell start D:\\VARNOK\\Setup.exe"}},
+        {launcher::DirectStart::ElevationRequired,
+         launcher::StartResult::Declined,
+         {"start D:\\VARNOK\\Setup.exe", "shell start D:\\VARNOK\\Setup.exe"}},
+    };
+    for (const auto& c : cases) {
+        log_.clear();
+        system_.directStart = c.direct;
+        system_.shellStart = c.shell;
+        launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
+        EXPECT_EQ(log_, c.log);
+        EXPECT_FALSE(form_.Ended());
+    }
+    system_.shellStart = launcher::StartResult::Failed;  // elevated, yet it cannot start
     launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
-    EXPECT_EQ(log_, (Log{"start D:\\VARNOK\\Setup.exe"}));
-    EXPECT_FALSE(form_.Ended());
+    EXPECT_EQ(log_.back().rfind("exclamation [Fatal Error]", 0), 0u);
 }
 
 TEST_F(Launch, AFailedStartStopsTheWindowsTimersBeforeItsBoxes) {
@@ -183,14 +207,14 @@ TEST_F(Launch, AFailedStartStopsTheWindowsTimersBeforeItsBoxes) {
     timed.controls.push_back({.name = "Timer1", .kind = forms::Kind::Timer, .intervalMs = 2500});
     forms::Form form(timed, host_, system_);
     form.Load();
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     launcher::StartProgram(form, system_, L"\\Tourlet.exe", launcher::Echo::Off);
     EXPECT_TRUE(host_.timers.empty());
     EXPECT_TRUE(form.Ended());
 }
 
 TEST_F(Launch, WithoutEchoNeitherPrintsNorShowsTheCommand) {
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     launcher::StartProgram(form_, system_, L"\\VARNOK\\Setup.exe", launcher::Echo::Off);
     ASSERT_EQ(log_.size(), 3u);
     EXPECT_EQ(log_[0], "start D:\\VARNOK\\Setup.exe");

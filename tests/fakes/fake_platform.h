@@ -121,14 +121,15 @@ class FakeSystem : public launcher::System {
     launcher::ScreenSize PrimaryScreen() override {
         return screen;
     }
-    launcher::StartResult StartProgram(const std::wstring& path,
-                                       launcher::Handover handover) override {
-        const bool handingOn = handover == launcher::Handover::FrontEnd;
-        log_.push_back("start " + Narrow(path) + (handingOn ? " handing on the front end" : ""));
-        if (duringStart) {
-            duringStart();  // what the start lets through, such as a second click
-        }
-        return startResult;
+    launcher::DirectStart StartDirectly(const std::wstring& path,
+                                        launcher::Handover handover) override {
+        Started("start ", path, handover);
+        return directStart;
+    }
+    launcher::StartResult StartThroughShell(const std::wstring& path,
+                                            launcher::Handover handover) override {
+        Started("shell start ", path, handover);
+        return shellStart;
     }
 
     // Another front end holds the guard until `otherHoldsGuardUntil` and shows its window
@@ -164,12 +165,21 @@ class FakeSystem : public launcher::System {
     std::optional<std::wstring> programFolder = L"D:\\";
     bool canChangeDirectory = true;
     launcher::ScreenSize screen{1024, 768};
-    launcher::StartResult startResult = launcher::StartResult::Started;
+    launcher::DirectStart directStart = launcher::DirectStart::Started;
+    launcher::StartResult shellStart = launcher::StartResult::Started;  // after elevation asked
     std::function<void()> duringStart;
     uint64_t otherHoldsGuardUntil = 0;
     uint64_t otherShowsFrom = UINT64_MAX;
 
   private:
+    void Started(const char* how, const std::wstring& path, launcher::Handover handover) {
+        const bool handingOn = handover == launcher::Handover::FrontEnd;
+        log_.push_back(how + Narrow(path) + (handingOn ? " handing on the front end" : ""));
+        if (duringStart) {
+            duringStart();  // what the start lets through, such as a second click
+        }
+    }
+
     std::vector<std::string>& log_;
 };
 

@@ -128,7 +128,7 @@ TEST_F(Splash, ClickingContinueStartsTourletAndEnds) {
 
 TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
     system_.currentDirectory = L"E:\\CDCOPY";
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     LoadAndReveal();
     Click(kLabelX, kLabelY);
     EXPECT_EQ(log_, (Log{"print E:\\CDCOPY\\Tourlet.exe",
@@ -142,7 +142,7 @@ TEST_F(Splash, AFailedStartHidesTellsAndEnds) {
 // reads from the right.
 TEST_F(Splash, BoxesReadAsTheLanguageDoesThoughTheWindowIsNotMirrored) {
     system_.spoken[texts::kLayout] = L"RTL";
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     LoadAndReveal();
     Click(kLabelX, kLabelY);
     EXPECT_FALSE(design_.rightToLeft);

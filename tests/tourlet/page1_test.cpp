@@ -69,7 +69,7 @@ TEST_F(Wizard, TheThirdNextStartsTheInstallerOnceAndEnds) {
 
 TEST_F(Wizard, AMissingInstallerShowsTheNoticeAloneThenEnds) {
     system_.currentDirectory = L"E:\\CDCOPY";
-    system_.startResult = launcher::StartResult::Failed;
+    system_.directStart = launcher::DirectStart::Failed;
     form_.Load();
     for (int i = 0; i < 3; ++i) {
         Press("NextButton");
