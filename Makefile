@@ -25,18 +25,16 @@ cd: build
 	tools/stage-cd.sh build/win32 build/host build/cd
 	tools/make-iso.sh build/cd build/varnok-cd.iso
 
-# Signs the CD's programs with the certificate VARNOK_SIGN_CERT and VARNOK_SIGN_KEY name
-# (see tools/sign.sh), and writes the image again with them.
+# Signs the CD's programs with the certificate and key VARNOK_SIGN_CERT and VARNOK_SIGN_KEY
+# name, a key file or a key in a token (see tools/sign.sh), and writes the image again.
 sign: cd
 	tools/sign.sh build/cd
 	tools/make-iso.sh build/cd build/varnok-cd.iso
 
-# What is handed over: the image, signed where a certificate is named, and its checksum.
-dist: sign
-	rm -rf build/dist && mkdir -p build/dist
-	cp build/varnok-cd.iso build/dist/
-	cd build/dist && sha256sum varnok-cd.iso > SHA256SUMS
-	@cat build/dist/SHA256SUMS
+# What is handed over: the image, signed and time-stamped where a certificate is named, and
+# its checksum (see tools/dist.sh).
+dist: cd
+	tools/dist.sh build/cd build/varnok-cd.iso build/dist
 
 # The quick loop: the native tree and its unit tests alone.
 unit: setup

@@ -14,6 +14,7 @@ packages=(
     fonts-wqy-zenhei fonts-ipafont-gothic       # Chinese and Japanese faces for Wine
     python3-pil                                 # make pictures: draws the committed pictures
     xorriso osslsigncode openssl                # the CD image, signing
+    softhsm2 libengine-pkcs11-openssl           # signing through a token, tested with SoftHSM2
     python3-pefile                              # the release checks read the programs' headers
     python3-fusepy fuse                         # make bench: the modelled CD drive
     locales                                     # the user languages the tests start Wine in

@@ -1,45 +1,114 @@
 #!/usr/bin/env bash
-# Signs the CD's programs with Authenticode and verifies them: sign.sh <CD folder>
-# The certificate is named by the environment:
-#   VARNOK_SIGN_CERT   the certificate chain, PEM or DER
-#   VARNOK_SIGN_KEY    its private key, PEM or DER
-#   VARNOK_SIGN_PASS_FILE  a file holding the key's password, if it has one (one line), or
-#   VARNOK_SIGN_PASS   the password itself. Either way osslsigncode reads it from a file or a
-#                      pipe: on its command line every local user could read it meanwhile.
-#   VARNOK_SIGN_CAFILE the root to verify against (default: the system's trusted roots;
-#                      give the certificate itself for a self-signed one)
-#   VARNOK_SIGN_TIME   a time-stamping server's URL, if one can be reached
-# With no certificate named it says so and leaves the programs unsigned.
+# Signs the CD's programs with Authenticode, time-stamps and verifies them:
+#   sign.sh [--release] <CD folder>
+# The certificate and its key are named by the environment:
+#   VARNOK_SIGN_CERT   the certificate chain, PEM or DER, or a pkcs11: URI (RFC 7512) where
+#                      the certificate lives on the token
+#   VARNOK_SIGN_KEY    its private key: a PEM or DER file, or a pkcs11: URI of a key that stays
+#                      in its token, HSM or cloud key service, as code-signing keys must today
+#   VARNOK_SIGN_PKCS11_MODULE  the PKCS#11 module that serves a pkcs11: key (the token's,
+#                      the HSM's or the key service's library); OpenSSL reaches it through
+#                      libp11's engine
+#   VARNOK_SIGN_PASS_FILE  a file holding the key's password or the token's PIN (one line), or
+#   VARNOK_SIGN_PASS   the password or PIN itself. Either way osslsigncode reads it from a file
+#                      or a pipe: on its command line every local user could read it meanwhile.
+#   VARNOK_SIGN_CAFILE the root the signatures are verified against (default: the system's)
+#   VARNOK_SIGN_TIME   the RFC 3161 time-stamp server's URL
+#   VARNOK_SIGN_TSA_CAFILE  the time-stamp authority's root (default: the system's)
+# With no certificate named it says so and leaves the programs unsigned. With --release (make
+# dist), a certificate needs a time-stamp server, since a signature without one stops
+# verifying when its certificate expires and a disc is used for years; VARNOK_SIGN_UNTIMESTAMPED=1
+# says that this is a test release without one.
+# Every program is signed into a copy first; only when all of them are signed and verify do
+# they replace the CD's, so a failure leaves no program half signed.
 set -euo pipefail
+release=false
+if [ "${1:-}" = "--release" ]; then
+    release=true
+    shift
+fi
 cd_folder=$1
+
+fail() {
+    echo "sign.sh: $*" >&2
+    exit 1
+}
 
 if [ -z "${VARNOK_SIGN_CERT:-}" ] || [ -z "${VARNOK_SIGN_KEY:-}" ]; then
     echo "No certificate named (VARNOK_SIGN_CERT, VARNOK_SIGN_KEY): the programs stay unsigned."
     exit 0
 fi
+if $release && [ -z "${VARNOK_SIGN_TIME:-}" ] && [ "${VARNOK_SIGN_UNTIMESTAMPED:-}" != 1 ]; then
+    fail "no time-stamp server named (VARNOK_SIGN_TIME): without an RFC 3161 time-stamp the" \
+        "signatures stop verifying when the certificate expires. Name one, or set" \
+        "VARNOK_SIGN_UNTIMESTAMPED=1 for a test release."
+fi
 
-options=(-certs "$VARNOK_SIGN_CERT" -key "$VARNOK_SIGN_KEY" -h sha256
-         -n "Pelmor's VARNOK" -i "https://pelmor.example/")
+options=(-h sha256 -n "Pelmor's VARNOK" -i "https://pelmor.example/")
+if [[ $VARNOK_SIGN_KEY == pkcs11:* ]]; then
+    [ -n "${VARNOK_SIGN_PKCS11_MODULE:-}" ] ||
+        fail "the key is a pkcs11: URI: name its module in VARNOK_SIGN_PKCS11_MODULE"
+    [ -f "$VARNOK_SIGN_PKCS11_MODULE" ] ||
+        fail "no PKCS#11 module at $VARNOK_SIGN_PKCS11_MODULE"
+    options+=(-pkcs11module "$VARNOK_SIGN_PKCS11_MODULE" -key "$VARNOK_SIGN_KEY")
+else
+    options+=(-key "$VARNOK_SIGN_KEY")
+fi
+if [[ $VARNOK_SIGN_CERT == pkcs11:* ]]; then
+    options+=(-pkcs11cert "$VARNOK_SIGN_CERT")
+else
+    options+=(-certs "$VARNOK_SIGN_CERT")
+fi
 password=()
 if [ -n "${VARNOK_SIGN_PASS_FILE:-}" ]; then
     password=(-readpass "$VARNOK_SIGN_PASS_FILE")
 elif [ -n "${VARNOK_SIGN_PASS:-}" ]; then
     password=(-readpass /dev/fd/3)  # a pipe from printf, a shell builtin: no command line
 fi
+verify=()
 if [ -n "${VARNOK_SIGN_TIME:-}" ]; then
     options+=(-ts "$VARNOK_SIGN_TIME")
+    [ -z "${VARNOK_SIGN_TSA_CAFILE:-}" ] || verify+=(-TSA-CAfile "$VARNOK_SIGN_TSA_CAFILE")
 fi
-verify=()
-if [ -n "${VARNOK_SIGN_CAFILE:-}" ]; then
-    verify+=(-CAfile "$VARNOK_SIGN_CAFILE")
-fi
+[ -z "${VARNOK_SIGN_CAFILE:-}" ] || verify+=(-CAfile "$VARNOK_SIGN_CAFILE")
 
+# Why osslsigncode failed, in words, from what OpenSSL, libp11 and it said.
+reason() {
+    case "$1" in
+        *"PIN incorrect"* | *"bad decrypt"* | *"bad password"*)
+            echo "the token or key refused the PIN or password" ;;
+        *"object not found"* | *"failed loading private key"* | *"No such file"*)
+            echo "no such key: $VARNOK_SIGN_KEY" ;;
+        *"connect error"* | *"Failed to send"* | *"timestamp"* | *"Timestamp"*)
+            echo "no time-stamp from $VARNOK_SIGN_TIME" ;;
+        *) echo "osslsigncode failed" ;;
+    esac
+}
+
+programs=()
 for program in Setup.exe Tourlet.exe VARNOK/Setup.exe; do
-    file="$cd_folder/$program"
-    [ -f "$file" ] || continue
-    osslsigncode sign "${options[@]}" "${password[@]}" -in "$file" -out "$file.signed" \
-        </dev/null >/dev/null 3< <(printf '%s' "${VARNOK_SIGN_PASS:-}")
-    mv "$file.signed" "$file"
-    osslsigncode verify "${verify[@]}" -in "$file" </dev/null >/dev/null
-    echo "Signed and verified: $program"
+    [ -f "$cd_folder/$program" ] && programs+=("$program")
+done
+staged=$(mktemp -d)
+trap 'rm -rf "$staged"' EXIT
+for program in "${programs[@]}"; do
+    signed="$staged/${program//\//_}"
+    if ! said=$(osslsigncode sign "${options[@]}" "${password[@]}" -in "$cd_folder/$program" \
+        -out "$signed" </dev/null 2>&1 3< <(printf '%s' "${VARNOK_SIGN_PASS:-}")) ||
+        [ ! -s "$signed" ]; then
+        printf '%s\n' "$said" | grep -i -E "error|fail" >&2 || true
+        fail "$program was not signed: $(reason "$said"); no program was changed"
+    fi
+    if ! checked=$(osslsigncode verify "${verify[@]}" -in "$signed" </dev/null 2>&1); then
+        printf '%s\n' "$checked" | grep -i -E "error|fail" >&2 || true
+        fail "$program does not verify after signing; no program was changed"
+    fi
+    if [ -n "${VARNOK_SIGN_TIME:-}" ] &&
+        ! grep -q "Timestamp Server Signature verification: ok" <<<"$checked"; then
+        fail "$program's time-stamp does not verify; no program was changed"
+    fi
+done
+for program in "${programs[@]}"; do
+    mv "$staged/${program//\//_}" "$cd_folder/$program"
+    echo "Signed${VARNOK_SIGN_TIME:+, time-stamped} and verified: $program"
 done

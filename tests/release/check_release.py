@@ -6,11 +6,16 @@ manifests, the CD image, signing, and that two clean builds give the same bytes.
 """
 
 import argparse
+import contextlib
 import hashlib
+import http.server
 import os
 import shutil
+import socket
 import subprocess
 import sys
+import tempfile
+import threading
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
@@ -216,6 +221,169 @@ def signing_signs_each_program_and_reads_back(options):
     commands = (work / "commands.txt").read_text()
     assert [line.split()[0] for line in commands.splitlines()].count("sign") == 6, commands
     assert PASSWORD not in commands, "the password stood on osslsigncode's command line"
+
+
+SOFTHSM = Path("/usr/lib/softhsm/libsofthsm2.so")
+PIN = "20261209"
+
+
+def certificate(work, name, subject, issuer=None, extensions=()):
+    """A test certificate and its key file: self-signed where no issuer (a name already made)
+    is given."""
+    key, cert = work / f"{name}.key", work / f"{name}.pem"
+    if issuer is None:
+        run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+             "-subj", subject, "-keyout", str(key), "-out", str(cert),
+             *[arg for extension in extensions for arg in ("-addext", extension)]])
+        return cert
+    run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
+         "-keyout", str(key), "-out", str(work / f"{name}.csr")])
+    (work / f"{name}.ext").write_text("\n".join(extensions) + "\n")
+    run(["openssl", "x509", "-req", "-in", str(work / f"{name}.csr"), "-days", "2",
+         "-CA", str(work / f"{issuer}.pem"), "-CAkey", str(work / f"{issuer}.key"),
+         "-CAcreateserial", "-extfile", str(work / f"{name}.ext"), "-out", str(cert)])
+    return cert
+
+
+@contextlib.contextmanager
+def time_stamp_authority(work):
+    """An RFC 3161 time-stamp authority on 127.0.0.1: OpenSSL's ts -reply behind a small HTTP
+    server, for as long as the block runs; its URL."""
+    (work / "tsa.cnf").write_text(f"""[ tsa ]
+default_tsa = tsa_config
+[ tsa_config ]
+serial = {work / "tsa.serial"}
+crypto_device = builtin
+signer_cert = {work / "tsa.pem"}
+certs = {work / "tsa.pem"}
+signer_key = {work / "tsa.key"}
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.55555.1
+digests = sha1, sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+""")
+    (work / "tsa.serial").write_text("01\n")
+
+    class Reply(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):  # noqa: N802, the handler's name
+            query = self.rfile.read(int(self.headers["Content-Length"]))
+            with tempfile.TemporaryDirectory() as folder:
+                (Path(folder) / "query").write_bytes(query)
+                made = subprocess.run(["openssl", "ts", "-reply", "-config", str(work / "tsa.cnf"),
+                                       "-queryfile", f"{folder}/query", "-out", f"{folder}/reply"],
+                                      stdin=subprocess.DEVNULL, capture_output=True)
+                reply = (Path(folder) / "reply").read_bytes() if made.returncode == 0 else b""
+            self.send_response(200 if reply else 500)
+            self.send_header("Content-Type", "application/timestamp-reply")
+            self.send_header("Content-Length", str(len(reply)))
+            self.end_headers()
+            self.wfile.write(reply)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Reply)
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}"
+    finally:
+        server.shutdown()
+        server.server_close()
+        thread.join(10)
+
+
+def unused_port():
+    """A port on 127.0.0.1 where nothing listens."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+@CHECKS
+def a_key_in_a_token_signs_and_time_stamps_every_program(options):
+    """A fresh SoftHSM2 token holds a test root's code-signing key, imported once; a local
+    time-stamp authority answers. A release signs the three programs through the token, each
+    time-stamped, and each verifies, chain and time-stamp, against the test roots; the PIN
+    stands on no command line. A wrong PIN, a key the token does not hold, an unreachable
+    time-stamp server and a release with no server named each fail with a clear message and
+    leave no program half signed and no release."""
+    work = options.work / "token"
+    shutil.rmtree(work, ignore_errors=True)
+    (work / "tokens").mkdir(parents=True)
+    (work / "softhsm2.conf").write_text(f"directories.tokendir = {work / 'tokens'}\n"
+                                       "objectstore.backend = file\nlog.level = ERROR\n")
+    env = {key: value for key, value in os.environ.items() if not key.startswith("VARNOK_")}
+    env["SOFTHSM2_CONF"] = str(work / "softhsm2.conf")
+    run(["softhsm2-util", "--init-token", "--free", "--label", "varnok-test", "--pin", PIN,
+         "--so-pin", PIN[::-1]], env=env)
+    ca = ["basicConstraints=critical,CA:true", "keyUsage=critical,keyCertSign"]
+    root = certificate(work, "root", "/CN=Pelmor Test Root", extensions=ca)
+    signing = certificate(work, "signing", "/CN=Pelmor Test Signing", "root",
+                          ["keyUsage=critical,digitalSignature", "extendedKeyUsage=codeSigning"])
+    tsa_root = certificate(work, "tsa-root", "/CN=Pelmor Test Time-Stamp Root", extensions=ca)
+    certificate(work, "tsa", "/CN=Pelmor Test Time-Stamps", "tsa-root",
+                ["keyUsage=critical,digitalSignature", "extendedKeyUsage=critical,timeStamping"])
+    run(["openssl", "pkcs8", "-topk8", "-nocrypt", "-in", str(work / "signing.key"),
+         "-out", str(work / "signing.p8")])
+    run(["softhsm2-util", "--import", str(work / "signing.p8"), "--token", "varnok-test",
+         "--label", "signing", "--id", "01", "--pin", PIN], env=env)
+    for copy in ("signing.key", "signing.p8"):  # the key is the token's alone from here on
+        (work / copy).unlink()
+    shim = work / "shim"  # notes every command line osslsigncode is given
+    shim.mkdir()
+    (shim / "osslsigncode").write_text(
+        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
+        f'exec {shutil.which("osslsigncode")} "$@"\n')
+    (shim / "osslsigncode").chmod(0o755)
+    env.update(PATH=f"{shim}:{env['PATH']}", VARNOK_SIGN_PKCS11_MODULE=str(SOFTHSM),
+               VARNOK_SIGN_KEY="pkcs11:token=varnok-test;object=signing;type=private",
+               VARNOK_SIGN_CERT=str(signing), VARNOK_SIGN_CAFILE=str(root),
+               VARNOK_SIGN_TSA_CAFILE=str(tsa_root), VARNOK_SIGN_PASS=PIN)
+    programs = ["Setup.exe", "Tourlet.exe", "VARNOK/Setup.exe"]
+
+    def release(name, **given):
+        """tools/dist.sh on a fresh copy of the CD: its exit code and what it said."""
+        cd = work / name / "cd"
+        shutil.copytree(options.build / "cd", cd)
+        done = subprocess.run([str(ROOT / "tools" / "dist.sh"), str(cd),
+                               str(work / name / "varnok-cd.iso"), str(work / name / "dist")],
+                              env=env | given, stdin=subprocess.DEVNULL, capture_output=True,
+                              text=True)
+        return cd, done.returncode, done.stdout + done.stderr
+
+    with time_stamp_authority(work) as authority:
+        cd, code, said = release("good", VARNOK_SIGN_TIME=authority)
+        assert code == 0, said
+        for name in programs:
+            verified = run(["osslsigncode", "verify", "-CAfile", str(root), "-TSA-CAfile",
+                            str(tsa_root), "-in", str(cd / name)])
+            for line in ("Signature verification: ok",
+                         "Timestamp Server Signature verification: ok", "Pelmor Test Signing"):
+                assert line in verified, (name, line, verified)
+        assert (work / "good" / "dist" / "SHA256SUMS").exists()
+        failures = {
+            "wrong-pin": ({"VARNOK_SIGN_TIME": authority, "VARNOK_SIGN_PASS": "0000"},
+                          "refused the PIN"),
+            "no-such-key": ({"VARNOK_SIGN_TIME": authority,
+                             "VARNOK_SIGN_KEY": "pkcs11:token=varnok-test;object=none"},
+                            "no such key"),
+            "no-authority": ({"VARNOK_SIGN_TIME": f"http://127.0.0.1:{unused_port()}"},
+                             "no time-stamp from"),
+            "no-server-named": ({}, "no time-stamp server named"),
+        }
+        for name, (given, told) in failures.items():
+            cd, code, said = release(name, **given)
+            assert code != 0 and told in said, (name, said)
+            unchanged = [program for program in programs
+                         if sha256(cd / program) == sha256(options.build / "cd" / program)]
+            assert unchanged == programs, (name, "half signed", unchanged)
+            assert not (work / name / "dist").exists(), (name, "a release was left")
+    cd, code, said = release("test-release", VARNOK_SIGN_UNTIMESTAMPED="1")
+    assert code == 0 and (work / "test-release" / "dist").exists(), said
+    commands = (work / "commands.txt").read_text()
+    assert PIN not in commands, "the PIN stood on osslsigncode's command line"
 
 
 def clean_build(clone, log):

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# What is handed over: dist.sh <CD folder> <image> <dist folder>
+# The CD's programs signed and time-stamped for release where a certificate is named (see
+# sign.sh --release), the image written again with them, and the image with its checksum in
+# the dist folder. The folder is made only at the end: a failed signing leaves no release,
+# and no program half signed.
+set -euo pipefail
+cd_folder=$1 image=$2 dist=$3
+here=$(dirname "$0")
+
+rm -rf "$dist"
+"$here/sign.sh" --release "$cd_folder"
+"$here/make-iso.sh" "$cd_folder" "$image"
+mkdir -p "$dist.partial"
+cp "$image" "$dist.partial/"
+(cd "$dist.partial" && sha256sum "$(basename "$image")" > SHA256SUMS)
+rm -rf "$dist"
+mv "$dist.partial" "$dist"
+cat "$dist/SHA256SUMS"
