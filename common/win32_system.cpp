@@ -351,7 +351,8 @@ ScreenSize Win32System::PrimaryScreen() {
 }
 
 std::wstring Win32System::HandedOn() const {
-    return std::wstring(kHandoverSwitch) + L" " + LanguageSwitch(language_);
+    std::wstring switches(kHandoverSwitch);
+    return switches.append(1, L' ').append(LanguageSwitch(language_));
 }
 
 // CreateProcess, as installers start the programs they chain: the shell would check the
@@ -359,8 +360,11 @@ std::wstring Win32System::HandedOn() const {
 // would ask once more for each program after it.
 DirectStart Win32System::StartDirectly(const std::wstring& path, Handover handover) {
     const bool handingOn = handover == Handover::FrontEnd;
-    std::wstring commandLine = L'"' + path;
-    commandLine += handingOn ? L"\" " + HandedOn() : L"\"";
+    std::wstring commandLine(1, L'"');
+    commandLine.append(path).append(handingOn ? L"\" " : L"\"");
+    if (handingOn) {
+        commandLine.append(HandedOn());
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -402,18 +406,16 @@ StartResult Win32System::StartThroughShell(const std::wstring& path, Handover ha
     const std::wstring handedOn = HandedOn();
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
-    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS |
-                  (handingOn ? SEE_MASK_NOCLOSEPROCESS : 0);
+    start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
     start.hwnd = owner_;
     start.lpFile = path.c_str();
     start.lpParameters = handingOn ? handedOn.c_str() : nullptr;
     start.nShow = SW_SHOWNORMAL;
     // A start meanwhile waits for the next program's window, not this one's, which goes.
     Mark(!handingOn);
+    // An elevated program cannot be given a handle of this one's: this one holds the guard
+    // until it ends, and the started program opens the guard's name as its own.
     if (shellExecute(&start) != FALSE) {
-        if (const base::win32::OwnedProcess started(start.hProcess); started) {
-            HandGuardTo(started.get());
-        }
         return StartResult::Started;
     }
     const DWORD error = GetLastError();
