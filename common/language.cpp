@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "launcher.h"
+#include "command_line.h"
 
 namespace launcher {
 namespace {

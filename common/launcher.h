@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_line.h"
 #include "form.h"
 
 namespace launcher {
@@ -56,13 +57,6 @@ class System : public forms::FormSystem {
 };
 
 enum class Echo { Off, On };
-
-// Text compared in any case, as Windows compares names and switches.
-bool SameText(std::wstring_view a, std::wstring_view b);
-// What follows `prefix` in the last word of the command line that starts with it, in any case:
-// "de" for "/lang=" in "/lang=de"; nothing where no word does. Words stand between blanks.
-std::optional<std::wstring_view> SwitchValue(std::wstring_view commandLine,
-                                             std::wstring_view prefix);
 
 // The command-line switch of a program the front end is handed on to.
 inline constexpr const wchar_t* kHandoverSwitch = L"/handover";
