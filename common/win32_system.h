@@ -1,14 +1,15 @@
-// The launcher's operating system on Windows.
+// The launcher's operating system on Windows: the thin adapter that puts the front end's
+// guard, the clip file, the program start, the text tables, folders and time behind System.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
 
-#include "handles.h"
+#include "front_end_guard.h"
 #include "language.h"
 #include "launcher.h"
-#include "system_library.h"
+#include "program_start.h"
 #include "text_table.h"
 
 namespace launcher {
@@ -42,18 +43,8 @@ class Win32System : public System {
     const Language& language_;
     TextTable spoken_;
     TextTable english_;  // what a language lacks
-    // The mark that a later start finds the guard's holder by.
-    void Mark(bool marked);
-    void HandGuardTo(HANDLE process);
-    // The next program's switches: the front end handed on, and this one's language.
-    std::wstring HandedOn() const;
-
-    HWND owner_ = nullptr;
-    base::win32::OwnedMutex guard_;
-    // Loaded for the first start and kept: the shell may leave work, COM objects or windows
-    // behind that the boxes after a failed start still run beside.
-    std::unique_ptr<base::win32::SystemLibrary> ole32_;
-    std::unique_ptr<base::win32::SystemLibrary> shell32_;
+    FrontEndGuard guard_;
+    ProgramStart start_{guard_, language_};
 };
 
 }  // namespace launcher
