@@ -112,7 +112,8 @@ class AviParser {
         size_t pos = 12;
         while (pos < riffEnd) {
             if (riffEnd - pos < 8) {
-                return ClipError(CLIP_REASON(CutShort("the RIFF file")));
+                return ClipError(
+                    DeveloperReason([&] { return std::string(CutShort("the RIFF file")); }));
             }
             if (file_.size() < pos + 8) {
                 needed = pos + 8;
@@ -120,7 +121,8 @@ class AviParser {
             }
             const Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > riffEnd - pos - 8) {
-                return ClipError(CLIP_REASON(RunsPast(chunk, "the RIFF file")));
+                return ClipError(
+                    DeveloperReason([&] { return std::string(RunsPast(chunk, "the RIFF file")); }));
             }
             if (chunk.id == FourCC("LIST") && chunk.size >= 4) {
                 if (file_.size() < chunk.DataBegin() + 4) {
@@ -142,7 +144,7 @@ class AviParser {
             }
             pos = std::min(riffEnd, chunk.DataEnd() + (chunk.size & 1));
         }
-        return ClipError(CLIP_REASON("no header list ('hdrl')"));
+        return ClipError(DeveloperReason([&] { return std::string("no header list ('hdrl')"); }));
     }
 
   private:
@@ -163,11 +165,11 @@ class AviParser {
         const Chunk* header = FindList(top, FourCC("hdrl"));
         const Chunk* movie = FindList(top, FourCC("movi"));
         if (fault_ || header == nullptr) {
-            Fail(CLIP_REASON("no header list ('hdrl')"));
+            Fail(DeveloperReason([&] { return std::string("no header list ('hdrl')"); }));
             return clip;
         }
         if (movie == nullptr && !lenient_) {
-            Fail(CLIP_REASON("no movie data ('movi')"));
+            Fail(DeveloperReason([&] { return std::string("no movie data ('movi')"); }));
             return clip;
         }
         ClipHeader read = ReadHeaderList(*header);
@@ -188,7 +190,7 @@ class AviParser {
             WalkMovie(movie->DataBegin() + 4, movie->DataEnd(), 0, frames);
         }
         if (!fault_ && frames.empty() && !lenient_) {
-            Fail(CLIP_REASON("the clip holds no frames"));
+            Fail(DeveloperReason([&] { return std::string("the clip holds no frames"); }));
         }
         if (fault_) {
             return clip;
@@ -209,13 +211,16 @@ class AviParser {
     size_t ReadRiffHeader(uint64_t fileSize) {
         if (file_.size() < 12 || ReadU32(file_, 0) != FourCC("RIFF") ||
             ReadU32(file_, 8) != FourCC("AVI ")) {
-            Fail(CLIP_REASON("not a RIFF AVI file"));
+            Fail(DeveloperReason([&] { return std::string("not a RIFF AVI file"); }));
             return 0;
         }
         const uint64_t riffEnd = uint64_t{8} + ReadU32(file_, 4);
         if (riffEnd > fileSize && !lenient_) {
-            Fail(CLIP_REASON("the file is truncated: it holds " + std::to_string(fileSize) +
-                             " bytes of the " + std::to_string(riffEnd) + " its header declares"));
+            Fail(DeveloperReason([&] {
+                return std::string("the file is truncated: it holds " + std::to_string(fileSize) +
+                                   " bytes of the " + std::to_string(riffEnd) +
+                                   " its header declares");
+            }));
             return 0;
         }
         return static_cast<size_t>(std::min<uint64_t>(riffEnd, fileSize));
@@ -254,14 +259,14 @@ class AviParser {
         while (pos < end) {
             if (end - pos < 8) {
                 if (!lenient_) {
-                    Fail(CLIP_REASON(CutShort(where)));
+                    Fail(DeveloperReason([&] { return std::string(CutShort(where)); }));
                 }
                 break;
             }
             Chunk chunk{ReadU32(file_, pos), pos, ReadU32(file_, pos + 4)};
             if (chunk.size > end - pos - 8) {
                 if (!lenient_) {
-                    Fail(CLIP_REASON(RunsPast(chunk, where)));
+                    Fail(DeveloperReason([&] { return std::string(RunsPast(chunk, where)); }));
                 } else if (chunk.id == FourCC("LIST")) {
                     chunk.size = end - pos - 8;
                     chunks.push_back(chunk);
@@ -306,7 +311,7 @@ class AviParser {
         const std::vector<Chunk> children = ListChildren(header, "the header list");
         const Chunk* main = Find(children, FourCC("avih"));
         if (fault_ || main == nullptr || main->size < kMainHeaderMinSize) {
-            Fail(CLIP_REASON("no main AVI header ('avih')"));
+            Fail(DeveloperReason([&] { return std::string("no main AVI header ('avih')"); }));
             return 0;
         }
         return ReadU32(file_, main->DataBegin());
@@ -316,7 +321,8 @@ class AviParser {
         const std::vector<Chunk> children = ListChildren(list, "a stream list");
         const Chunk* header = Find(children, FourCC("strh"));
         if (fault_ || header == nullptr || header->size < kStreamHeaderMinSize) {
-            Fail(CLIP_REASON("a stream has no stream header ('strh')"));
+            Fail(DeveloperReason(
+                [&] { return std::string("a stream has no stream header ('strh')"); }));
             return std::nullopt;
         }
         const size_t at = header->DataBegin();
@@ -344,19 +350,26 @@ class AviParser {
                 return std::nullopt;
             }
             if (stream->type == FourCC("auds") || stream->type == FourCC("mids")) {
-                Fail(CLIP_REASON("the clip has an audio stream; only silent clips can be played"));
+                Fail(DeveloperReason([&] {
+                    return std::string(
+                        "the clip has an audio stream; only silent clips can be played");
+                }));
             } else if (stream->type != FourCC("vids")) {
-                Fail(CLIP_REASON("the clip has an unsupported " + FourCCText(stream->type) +
-                                 " stream"));
+                Fail(DeveloperReason([&] {
+                    return std::string("the clip has an unsupported " + FourCCText(stream->type) +
+                                       " stream");
+                }));
             } else if (video) {
-                Fail(CLIP_REASON("the clip has more than one video stream"));
+                Fail(DeveloperReason(
+                    [&] { return std::string("the clip has more than one video stream"); }));
             }
             video = stream;
         }
         if (!fault_ && !video) {
-            Fail(CLIP_REASON("the clip has no video stream"));
+            Fail(DeveloperReason([&] { return std::string("the clip has no video stream"); }));
         } else if (!fault_ && !video->format) {
-            Fail(CLIP_REASON("the video stream has no format ('strf')"));
+            Fail(DeveloperReason(
+                [&] { return std::string("the video stream has no format ('strf')"); }));
         }
         return fault_ ? std::nullopt : video;
     }
@@ -366,21 +379,26 @@ class AviParser {
     VideoFormat ReadFormat(std::span<const uint8_t> info) {
         VideoFormat format;
         if (info.size() < kBitmapInfoHeaderSize) {
-            Fail(CLIP_REASON("the video format is shorter than a bitmap header"));
+            Fail(DeveloperReason(
+                [&] { return std::string("the video format is shorter than a bitmap header"); }));
             return format;
         }
         const size_t headerSize = ReadU32(info, 0);
         if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
-            Fail(CLIP_REASON("the video format's bitmap header does not fit its chunk"));
+            Fail(DeveloperReason([&] {
+                return std::string("the video format's bitmap header does not fit its chunk");
+            }));
             return format;
         }
         const auto width = static_cast<int32_t>(ReadU32(info, 4));
         const auto height = static_cast<int64_t>(static_cast<int32_t>(ReadU32(info, 8)));
         const auto absHeight = height < 0 ? -height : height;
         if (width < 1 || width > kMaxFrameSide || absHeight < 1 || absHeight > kMaxFrameSide) {
-            Fail(CLIP_REASON("the frame size " + std::to_string(width) + " x " +
-                             std::to_string(absHeight) + " is outside 1 to " +
-                             std::to_string(kMaxFrameSide) + " pixels a side"));
+            Fail(DeveloperReason([&] {
+                return std::string("the frame size " + std::to_string(width) + " x " +
+                                   std::to_string(absHeight) + " is outside 1 to " +
+                                   std::to_string(kMaxFrameSide) + " pixels a side");
+            }));
             return format;
         }
         format.width = width;
@@ -407,28 +425,36 @@ class AviParser {
         const uint16_t bits = format.bitCount;
         if (code == kBiRgb || code == FourCC("DIB ")) {
             if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-                Fail(CLIP_REASON("unsupported bit depth " + std::to_string(bits) +
-                                 " (8, 16, 24 and 32 bits per pixel can be played)"));
+                Fail(DeveloperReason([&] {
+                    return std::string("unsupported bit depth " + std::to_string(bits) +
+                                       " (8, 16, 24 and 32 bits per pixel can be played)");
+                }));
             }
             return Compression::Rgb;
         }
         if (code == kBiRle8) {
             if (bits != 8) {
-                Fail(CLIP_REASON("an RLE8 clip must have 8 bits per pixel"));
+                Fail(DeveloperReason(
+                    [&] { return std::string("an RLE8 clip must have 8 bits per pixel"); }));
             } else if (format.topDown) {
-                Fail(CLIP_REASON("an RLE8 clip cannot be stored top-down"));
+                Fail(DeveloperReason(
+                    [&] { return std::string("an RLE8 clip cannot be stored top-down"); }));
             }
             return Compression::Rle8;
         }
         if (code == kBiBitfields) {
             if (bits != 16 && bits != 32) {
-                Fail(CLIP_REASON("bit-field frames must have 16 or 32 bits per pixel"));
+                Fail(DeveloperReason([&] {
+                    return std::string("bit-field frames must have 16 or 32 bits per pixel");
+                }));
             }
             return Compression::Bitfields;
         }
-        Fail(CLIP_REASON("unsupported compression " +
-                         (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
-                         " (uncompressed and RLE8 clips can be played)"));
+        Fail(DeveloperReason([&] {
+            return std::string("unsupported compression " +
+                               (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
+                               " (uncompressed and RLE8 clips can be played)");
+        }));
         return Compression::Rgb;
     }
 
@@ -436,7 +462,8 @@ class AviParser {
     size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
         const size_t at = headerSize == kBitmapInfoHeaderSize ? headerSize : kBitmapInfoHeaderSize;
         if (info.size() < at + 12 || (headerSize > kBitmapInfoHeaderSize && headerSize < at + 12)) {
-            Fail(CLIP_REASON("the video format's colour masks are missing"));
+            Fail(DeveloperReason(
+                [&] { return std::string("the video format's colour masks are missing"); }));
             return 0;
         }
         for (size_t i = 0; i < 3; ++i) {
@@ -444,7 +471,8 @@ class AviParser {
             const uint32_t shifted = mask >> std::countr_zero(mask | 0x80000000u);
             if (mask == 0 || (shifted & (shifted + 1)) != 0 ||
                 (format.bitCount == 16 && mask > 0xFFFF)) {
-                Fail(CLIP_REASON("the video format's colour masks are not usable"));
+                Fail(DeveloperReason(
+                    [&] { return std::string("the video format's colour masks are not usable"); }));
                 return 0;
             }
             format.masks[i] = mask;
@@ -455,12 +483,15 @@ class AviParser {
     std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos, uint32_t used) {
         const size_t count = used == 0 ? 256 : used;
         if (count > 256) {
-            Fail(CLIP_REASON("the palette declares " + std::to_string(count) +
-                             " colours; 8 bits per pixel allow 256"));
+            Fail(DeveloperReason([&] {
+                return std::string("the palette declares " + std::to_string(count) +
+                                   " colours; 8 bits per pixel allow 256");
+            }));
             return {};
         }
         if (pos > info.size() || (info.size() - pos) / 4 < count) {
-            Fail(CLIP_REASON("the palette does not fit the video format chunk"));
+            Fail(DeveloperReason(
+                [&] { return std::string("the palette does not fit the video format chunk"); }));
             return {};
         }
         // Indexes past a short palette show black rather than reading beyond it.
@@ -478,7 +509,7 @@ class AviParser {
         if (usPerFrame != 0) {
             return {1'000'000, usPerFrame};
         }
-        Fail(CLIP_REASON("the clip has no frame rate"));
+        Fail(DeveloperReason([&] { return std::string("the clip has no frame rate"); }));
         return {};
     }
 
@@ -490,7 +521,10 @@ class AviParser {
     // A palette change refuses the clip; leniently, the frames end before it.
     bool StopsAtPaletteChange() {
         if (!lenient_) {
-            Fail(CLIP_REASON("the clip changes its palette while playing; that is not supported"));
+            Fail(DeveloperReason([&] {
+                return std::string(
+                    "the clip changes its palette while playing; that is not supported");
+            }));
         }
         return false;
     }
@@ -541,8 +575,10 @@ class AviParser {
                 ChunkAt(base + entries[i].second, entries[i].first, movie);
             if (!frame) {
                 if (!lenient_) {
-                    Fail(CLIP_REASON("index entry " + std::to_string(i) +
-                                     " does not point at a frame in the movie data"));
+                    Fail(DeveloperReason([&] {
+                        return std::string("index entry " + std::to_string(i) +
+                                           " does not point at a frame in the movie data");
+                    }));
                 }
                 break;
             }
@@ -586,11 +622,14 @@ class AviParser {
         const size_t i = FirstUndersizedFrame(clip);
         if (i < clip.FrameCount()) {
             const VideoFormat& format = clip.Format();
-            Fail(CLIP_REASON("frame " + std::to_string(i) + " holds " +
-                             std::to_string(clip.Frame(i).size()) + " bytes; a " +
-                             std::to_string(format.width) + " x " + std::to_string(format.height) +
-                             " frame at " + std::to_string(format.bitCount) +
-                             " bits per pixel needs " + std::to_string(FrameBytes(format))));
+            Fail(DeveloperReason([&] {
+                return std::string("frame " + std::to_string(i) + " holds " +
+                                   std::to_string(clip.Frame(i).size()) + " bytes; a " +
+                                   std::to_string(format.width) + " x " +
+                                   std::to_string(format.height) + " frame at " +
+                                   std::to_string(format.bitCount) + " bits per pixel needs " +
+                                   std::to_string(FrameBytes(format)));
+            }));
         }
     }
 
@@ -602,7 +641,7 @@ class AviParser {
 
     void CheckDuration(const AviClip& clip) {
         if (FramesInADay(clip) < clip.FrameCount()) {
-            Fail(CLIP_REASON("the clip plays longer than a day"));
+            Fail(DeveloperReason([&] { return std::string("the clip plays longer than a day"); }));
         }
     }
 

@@ -20,14 +20,26 @@ class ClipError : public base::Error {
     using base::Error::Error;
 };
 
-// Why a clip was refused, in the words of its reader's developer. The programs tell the user
-// no more than that the file is damaged, so they are built without these texts, which a CD
-// drive would read before the splash shows (VARNOK_TERSE_CLIP).
+// Why a clip was refused, in the words of its reader's developer: for the host build, its tests
+// and the fuzzer. The programs tell the user no more than that the file is damaged, so they
+// are built without these texts (VARNOK_TERSE_CLIP), which a CD drive would otherwise read
+// before the splash shows.
 #ifdef VARNOK_TERSE_CLIP
-#define CLIP_REASON(text) ((void)sizeof(text), std::string())  // named, never made
+inline constexpr bool kDeveloperReasons = false;
 #else
-#define CLIP_REASON(text) std::string(text)
+inline constexpr bool kDeveloperReasons = true;
 #endif
+
+// The reason that `words` make, or none in the programs, where the words are never made and
+// their texts never reach the program's file.
+template <typename Words>
+std::string DeveloperReason(const Words& words) {
+    if constexpr (kDeveloperReasons) {
+        return words();
+    } else {
+        return {};
+    }
+}
 
 enum class Compression { Rgb, Rle8, Bitfields };
 

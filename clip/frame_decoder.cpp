@@ -65,8 +65,9 @@ base::Fault FrameDecoder::AdvanceTo(size_t index) {
     while (current_ == kNoFrame || current_ < index) {
         const size_t next = current_ == kNoFrame ? 0 : current_ + 1;
         if (const char* fault = Decode(next)) {
-            return ClipError(
-                CLIP_REASON("frame " + std::to_string(next) + " is corrupt: " + fault));
+            return ClipError(DeveloperReason([&] {
+                return std::string("frame " + std::to_string(next) + " is corrupt: " + fault);
+            }));
         }
         current_ = next;
     }
