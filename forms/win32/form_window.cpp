@@ -4,6 +4,8 @@
 
 #include "error.h"
 #include "fault.h"
+#include "form_boxes.h"
+#include "form_keys.h"
 #include "form_pictures.h"
 #include "sentence.h"
 #include "system_library.h"
@@ -70,19 +72,6 @@ void ScaleFrameWithDpi(HWND window) {
     if (const auto enable = user32.Find<BOOL WINAPI(HWND)>("EnableNonClientDpiScaling")) {
         enable(window);
     }
-}
-
-// The Latin letter or digit on the key of a WM_SYSCHAR, by its virtual key in the user's
-// layout: Cyrillic, Greek, Hebrew and Arabic layouts keep the US keys' virtual keys. 0 for
-// any other key.
-wchar_t KeyLetter(LPARAM keyData) {
-    const UINT key = MapVirtualKeyW(static_cast<UINT>(keyData >> 16) & 0xFF, MAPVK_VSC_TO_VK);
-    return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ? static_cast<wchar_t>(key) : 0;
-}
-
-// A message box of a language read from right to left reads and aligns from the right.
-UINT ReadingFlags(Reading reading) {
-    return reading == Reading::RightToLeft ? MB_RTLREADING | MB_RIGHT : 0;
 }
 
 void RegisterFormClass(HINSTANCE instance, int icon, WNDPROC procedure) {
@@ -193,31 +182,15 @@ int FormWindow::Run(const std::wstring& programTitle) {
     if (window_ != nullptr) {
         ShowWindow(window_, SW_HIDE);
     }
-    MessageBoxW(
-        nullptr, Widen(form_.Failure()->what()).c_str(), programTitle.c_str(),
-        MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND | ReadingFlags(form_.BoxReading()));
+    ShowErrorBox(Widen(form_.Failure()->what()), programTitle, form_.BoxReading());
     return 1;
 }
 
-// Tab, Enter and Esc and the access keys follow the form's rules rather than the dialog
-// manager's, which would take the tab order from the buttons' stacking.
+// The form's keys (FormTakesKey), where the window or one of its buttons has them; a message
+// box keeps its own.
 bool FormWindow::PreTranslate(const MSG& message) {
-    if (message.hwnd != window_ && GetParent(message.hwnd) != window_) {
-        return false;  // a message box's own keys
-    }
-    if (message.message == WM_KEYDOWN) {
-        const Key key = message.wParam == VK_TAB      ? Key::Tab
-                        : message.wParam == VK_RETURN ? Key::Enter
-                        : message.wParam == VK_SPACE  ? Key::Space
-                        : message.wParam == VK_ESCAPE ? Key::Escape
-                                                      : Key::Other;
-        return key != Key::Other && form_.KeyPressed(key, GetKeyState(VK_SHIFT) < 0);
-    }
-    if (message.message == WM_SYSCHAR) {
-        return form_.AccessKeyPressed(static_cast<wchar_t>(message.wParam),
-                                      KeyLetter(message.lParam));
-    }
-    return false;
+    const bool ours = message.hwnd == window_ || GetParent(message.hwnd) == window_;
+    return ours && FormTakesKey(form_, message);
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -360,15 +333,9 @@ void FormWindow::HideWindow() {
     ShowWindow(window_, SW_HIDE);
 }
 
-// Owned by the window while it shows, which gets the activation back afterwards. A hidden
-// window makes a poor owner: the box is then task-modal on its own, with a task bar button.
 void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
                              Reading reading) {
-    const HWND owner = IsWindowVisible(window_) ? window_ : nullptr;
-    UINT flags = MB_OK | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
-    flags |= icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0;
-    flags |= ReadingFlags(reading);
-    MessageBoxW(owner, text.c_str(), title.c_str(), flags);
+    ShowFormMessage(window_, text, title, icon, reading);
 }
 
 void FormWindow::StartTimer(int id, unsigned intervalMs) {
