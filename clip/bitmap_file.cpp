@@ -45,7 +45,7 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
 }
 
 base::Result<Picture> DecodePackedPicture(std::span<const uint8_t> packed) {
-    const base::Result<std::vector<uint8_t>> file = InflatePacked(packed, kLargestPacked);
+    const base::Result<std::vector<uint8_t>> file = base::InflatePacked(packed, kLargestPacked);
     if (!file) {
         return file.error();
     }

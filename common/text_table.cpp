@@ -11,7 +11,7 @@ constexpr size_t kLargestTable = 1u << 20;
 }  // namespace
 
 base::Result<TextTable> TextTable::Unpack(std::span<const uint8_t> packed) {
-    const base::Result<std::vector<uint8_t>> table = clip::InflatePacked(packed, kLargestTable);
+    const base::Result<std::vector<uint8_t>> table = base::InflatePacked(packed, kLargestTable);
     if (!table) {
         return table.error();
     }

@@ -282,11 +282,11 @@ TEST(PackedPictures, InflateTakesEveryBlockKindAndRefusesDamage) {
         {std::vector<uint8_t>(fixed.begin(), fixed.end() - 2), ""},  // cut short
     };
     for (const Case& c : cases) {
-        const auto inflated = clip::Inflate(c.packed, c.inflated.empty() ? 21 : c.inflated.size());
+        const auto inflated = base::Inflate(c.packed, c.inflated.empty() ? 21 : c.inflated.size());
         EXPECT_EQ(inflated ? std::string(inflated->begin(), inflated->end()) : "", c.inflated);
     }
-    EXPECT_FALSE(clip::Inflate(fixed, 20)) << "more than it said";
-    EXPECT_FALSE(clip::Inflate(fixed, 22)) << "less than it said";
+    EXPECT_FALSE(base::Inflate(fixed, 20)) << "more than it said";
+    EXPECT_FALSE(base::Inflate(fixed, 22)) << "less than it said";
 
     // A dynamic block (the picture) cut anywhere, or with any byte changed, is refused or
     // decodes within its bounds.
@@ -304,7 +304,7 @@ TEST(PackedPictures, DamagedFilesAreRefused) {
     const std::vector<uint8_t> packed = ReadFile("side_picture.packed", VARNOK_PICTURES_DIR);
     ASSERT_GT(packed.size(), 4u);
     const std::vector<uint8_t> good =
-        fake::Value(clip::Inflate(std::span(packed).subspan(4), U32(packed, 0)));
+        fake::Value(base::Inflate(std::span(packed).subspan(4), U32(packed, 0)));
     ASSERT_GT(good.size(), 100u);
     std::vector<uint8_t> notBitmap = good, pixelsOutside = good, cut = good, badDepth = good;
     notBitmap[0] = 'X';

@@ -9,7 +9,13 @@
 
 #include "error.h"
 
-namespace clip {
+namespace base {
+
+// Why packed bytes do not inflate: they are damaged.
+class InflateError : public Error {
+  public:
+    using Error::Error;
+};
 
 // The `size` bytes that `packed` inflates to, or why it does not.
 base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size_t size);
@@ -18,4 +24,4 @@ base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size
 // little-endian, then the bytes deflated. A length past `largest` is a damaged one.
 base::Result<std::vector<uint8_t>> InflatePacked(std::span<const uint8_t> packed, size_t largest);
 
-}  // namespace clip
+}  // namespace base

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "avi_clip.h"
-
-namespace clip {
+namespace base {
 namespace {
 
 constexpr size_t kLongestCode = 15;
@@ -245,7 +243,7 @@ class Inflater {
 base::Result<std::vector<uint8_t>> Inflate(std::span<const uint8_t> packed, size_t size) {
     std::vector<uint8_t> out(size);
     if (!Inflater(packed, out).Run()) {
-        return ClipError("the packed bytes are damaged");
+        return InflateError("the packed bytes are damaged");
     }
     return out;
 }
@@ -257,9 +255,9 @@ base::Result<std::vector<uint8_t>> InflatePacked(std::span<const uint8_t> packed
                static_cast<size_t>(packed[2]) << 16 | static_cast<size_t>(packed[3]) << 24;
     }
     if (size > largest) {
-        return ClipError("the packed bytes are damaged");
+        return InflateError("the packed bytes are damaged");
     }
     return Inflate(packed.subspan(4), size);
 }
 
-}  // namespace clip
+}  // namespace base
