@@ -55,8 +55,7 @@ FrontEnd::FrontEnd(const wchar_t* commandLine)
     // starts inherit the process's, which stays the system's.
     SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
     base::win32::SetFaultTexts(system_.Text(texts::kOutOfMemory),
-                               system_.Text(texts::kInternalFault),
-                               system_.Text(texts::kLayout) == L"RTL");
+                               system_.Text(texts::kInternalFault), system_.ReadsRightToLeft());
     opens_ = TakeFrontEnd(system_, HandoverFrom(commandLine));
 }
 

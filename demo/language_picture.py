@@ -29,18 +29,12 @@ def shoot(wine, screen, cd, tag):
     tourlet = wine.start(cd / "Tourlet.exe", cd, f"tourlet-{tag}", args=[f"/lang={tag}"])
     window = wine.wait_for("the wizard", title=texts["TOURLET_CAPTION"])
     box = (window.left, window.top, window.right, window.bottom)
-    shots = []
-
-    def settled(shot):
-        shots.append(shot.region(*box))
-        return len(shots) > 2 and shots[-1] == shots[-2]
-
-    screen.wait_for_picture(f"the wizard in {tag}", settled)
+    pixels = screen.wait_for_still(f"the wizard in {tag}", box)
     wine.close("VarnokForm")
     tourlet.wait(20)
     poll("the wizard to go", lambda: not wine.visible(cls="VarnokForm"), 20)
     width, height = box[2] - box[0], box[3] - box[1]
-    return Image.frombytes("RGB", (width, height), shots[-1])
+    return Image.frombytes("RGB", (width, height), pixels)
 
 
 def main():

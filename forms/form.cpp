@@ -382,7 +382,7 @@ void Form::ShowMessage(const std::wstring& text, const std::wstring& title, Mess
 }
 
 Reading Form::BoxReading() const {
-    return Text(texts::kLayout) == L"RTL" ? Reading::RightToLeft : Reading::LeftToRight;
+    return system_.ReadsRightToLeft() ? Reading::RightToLeft : Reading::LeftToRight;
 }
 
 void Form::Stop() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "error.h"
+#include "text_ids.h"
 
 namespace forms {
 
@@ -40,6 +41,8 @@ class FormSystem {
     // A text of the program's, in the language it speaks (texts::Id); it lasts as long as the
     // program.
     virtual std::wstring_view Text(int id) = 0;
+    // Whether the program's language reads from right to left, as its LAYOUT text says.
+    bool ReadsRightToLeft() { return Text(texts::kLayout) == L"RTL"; }
     // Opens a file named relative to the working directory.
     virtual base::Result<std::unique_ptr<FileReader>> OpenFile(const std::wstring& name) = 0;
 };

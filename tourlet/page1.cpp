@@ -25,7 +25,7 @@ forms::FormDesign WizardDesign(forms::FormSystem& system) {
         .foreColour = forms::kButtonText,
         .icon = IDI_VARNOK,
         .font = {text(texts::kWindowFace), 8, 400},
-        .rightToLeft = text(texts::kLayout) == L"RTL",
+        .rightToLeft = system.ReadsRightToLeft(),
         .controls = {
             {.name = "Text2",
              .kind = Kind::TextBox,

@@ -232,14 +232,7 @@ def a_widened_arabic_wizard_paints_and_reads_out_where_it_shows(lab):
                     for left, top, width, height in [element.place]]
         left, top, right, bottom = on_screen_box(button)
         assert read_out == [(left, top, right - left, bottom - top)], (caption, page)
-    previous = []
-
-    def settled(shot):
-        previous.append(shot.region(*area))
-        return len(previous) > 1 and previous[-1] == previous[-2]
-
-    after_next = lab.display.wait_for_picture("the second page painted", settled,
-                                              name="ar-wide-next").region(*area)
+    after_next = lab.display.wait_for_still("the second page painted", area, name="ar-wide-next")
     assert lab.wine.repaint("VarnokForm")
     new_space = (area[0], area[1], area[0] + widening, area[3])
 

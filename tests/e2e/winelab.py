@@ -631,6 +631,18 @@ class Display:
                               f"(last screenshot {kept})")
             time.sleep(0.1)
 
+    def wait_for_still(self, what, box, seconds=10, name=None):
+        """Takes screenshots until the region `box` (left, top, right, bottom) is the same in
+        two in a row, as a window that has finished painting is; returns its pixels."""
+        regions = []
+
+        def still(shot):
+            regions.append(shot.region(*box))
+            return len(regions) > 1 and regions[-1] == regions[-2]
+
+        self.wait_for_picture(what, still, seconds, name)
+        return regions[-1]
+
     def save_crop(self, shot, name, left, top, width, height):
         path = self.save(shot.rgb, name)
         subprocess.run(["convert", str(path), "-crop", f"{width}x{height}+{left}+{top}", "+repage",

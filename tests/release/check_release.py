@@ -178,6 +178,18 @@ def the_cd_image_holds_the_staged_cd(options):
 PASSWORD = "Pelmor-test-password"
 
 
+def recorded_path(work, env):
+    """A PATH on which osslsigncode notes each command line it is given in
+    `work`/commands.txt, then runs."""
+    shim = work / "shim"
+    shim.mkdir()
+    (shim / "osslsigncode").write_text(
+        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
+        f'exec {shutil.which("osslsigncode")} "$@"\n')
+    (shim / "osslsigncode").chmod(0o755)
+    return f"{shim}:{env['PATH']}"
+
+
 @CHECKS
 def signing_signs_each_program_and_reads_back(options):
     """With no certificate nothing changes; with one whose key has a password, given as a
@@ -198,15 +210,8 @@ def signing_signs_each_program_and_reads_back(options):
          "-days", "2", "-subj", "/CN=Pelmor Test Signing", "-keyout", str(work / "key.pem"),
          "-out", str(work / "cert.pem")], log=log)
     (work / "password.txt").write_text(PASSWORD + "\n")
-    # Notes every command line osslsigncode is given.
-    shim = work / "shim"
-    shim.mkdir()
-    (shim / "osslsigncode").write_text(
-        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
-        f'exec {shutil.which("osslsigncode")} "$@"\n')
-    (shim / "osslsigncode").chmod(0o755)
     env.update(VARNOK_SIGN_CERT=str(work / "cert.pem"), VARNOK_SIGN_KEY=str(work / "key.pem"),
-               VARNOK_SIGN_CAFILE=str(work / "cert.pem"), PATH=f"{shim}:{env['PATH']}")
+               VARNOK_SIGN_CAFILE=str(work / "cert.pem"), PATH=recorded_path(work, env))
     for given in ({"VARNOK_SIGN_PASS_FILE": str(work / "password.txt")},
                   {"VARNOK_SIGN_PASS": PASSWORD}):
         cd = work / next(iter(given))
@@ -331,13 +336,7 @@ def a_key_in_a_token_signs_and_time_stamps_every_program(options):
          "--label", "signing", "--id", "01", "--pin", PIN], env=env)
     for copy in ("signing.key", "signing.p8"):  # the key is the token's alone from here on
         (work / copy).unlink()
-    shim = work / "shim"  # notes every command line osslsigncode is given
-    shim.mkdir()
-    (shim / "osslsigncode").write_text(
-        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
-        f'exec {shutil.which("osslsigncode")} "$@"\n')
-    (shim / "osslsigncode").chmod(0o755)
-    env.update(PATH=f"{shim}:{env['PATH']}", VARNOK_SIGN_PKCS11_MODULE=str(SOFTHSM),
+    env.update(PATH=recorded_path(work, env), VARNOK_SIGN_PKCS11_MODULE=str(SOFTHSM),
                VARNOK_SIGN_KEY="pkcs11:token=varnok-test;object=signing;type=private",
                VARNOK_SIGN_CERT=str(signing), VARNOK_SIGN_CAFILE=str(root),
                VARNOK_SIGN_TSA_CAFILE=str(tsa_root), VARNOK_SIGN_PASS=PIN)
