@@ -108,7 +108,8 @@ const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view 
 }
 
 std::wstring LanguageSwitch(const Language& language) {
-    return std::wstring(kLanguageSwitch) + std::wstring(language.tag);
+    std::wstring languageSwitch(kLanguageSwitch);
+    return languageSwitch.append(language.tag);
 }
 
 }  // namespace launcher

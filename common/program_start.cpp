@@ -18,9 +18,9 @@ std::wstring ProgramStart::HandedOn() const {
 DirectStart ProgramStart::Directly(const std::wstring& path, Handover handover) {
     const bool handingOn = handover == Handover::FrontEnd;
     std::wstring commandLine(1, L'"');
-    commandLine.append(path).append(handingOn ? L"\" " : L"\"");
+    commandLine.append(path).append(1, L'"');
     if (handingOn) {
-        commandLine.append(HandedOn());
+        commandLine.append(1, L' ').append(HandedOn());
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
