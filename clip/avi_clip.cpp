@@ -1,48 +1,17 @@
 #include "avi_clip.h"
 
-#include <bit>
 #include <optional>
 
 #include "frame_decoder.h"
+#include "riff_words.h"
 
 namespace clip {
 namespace {
 
-constexpr uint32_t FourCC(const char (&text)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
-}
-
-std::string FourCCText(uint32_t code) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const auto c = static_cast<char>((code >> (8 * i)) & 0xFF);
-        text += (c >= 0x20 && c < 0x7F) ? c : '?';
-    }
-    return "'" + text + "'";
-}
-
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitfields = 3;
-constexpr size_t kBitmapInfoHeaderSize = 40;
 constexpr size_t kStreamHeaderMinSize = 36;  // up to and including dwLength
 constexpr size_t kMainHeaderMinSize = 40;    // up to and including dwHeight
 constexpr size_t kIndexEntrySize = 16;
 constexpr uint64_t kMaxClipSeconds = 24 * 60 * 60;
-
-uint16_t ReadU16(std::span<const uint8_t> bytes, size_t pos) {
-    return static_cast<uint16_t>(bytes[pos] | bytes[pos + 1] << 8);
-}
-
-uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
-    return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
-           static_cast<uint32_t>(bytes[pos + 2]) << 16 |
-           static_cast<uint32_t>(bytes[pos + 3]) << 24;
-}
 
 // A chunk as it stands in the file: `begin` is the offset of its 8-byte header.
 struct Chunk {
@@ -66,8 +35,7 @@ struct StreamInfo {
 // were read before, it keeps what stands whole before the first fault after the headers.
 enum class Faults { Refuse, StopAtFirst };
 
-// The first fault found is kept; every step that can find one is followed by a look at it,
-// so nothing is read on the strength of a refused part.
+// Walks a clip's chunks; keeps the first fault found, which ends the walk.
 class AviParser {
   public:
     explicit AviParser(std::span<const uint8_t> file, Faults faults = Faults::Refuse)
@@ -75,7 +43,7 @@ class AviParser {
 
     base::Result<AviClip> Still(std::span<const uint8_t> pixels) {
         AviClip still;
-        still.format_ = ReadFormat(file_);
+        still.format_ = ReadVideoFormat(file_, fault_);
         if (fault_) {
             return *fault_;
         }
@@ -149,11 +117,7 @@ class AviParser {
 
   private:
     // Notes the fault unless one came first; callers look at fault_ and stop.
-    void Fail(std::string why) {
-        if (!fault_) {
-            fault_.emplace(std::move(why));
-        }
-    }
+    void Fail(std::string why) { fault_.Fail(std::move(why)); }
 
     AviClip ParseOrRefuse() {
         AviClip clip;
@@ -244,7 +208,8 @@ class AviParser {
         if (fault_) {
             return read;
         }
-        read.format = ReadFormat(file_.subspan(video->format->DataBegin(), video->format->size));
+        read.format =
+            ReadVideoFormat(file_.subspan(video->format->DataBegin(), video->format->size), fault_);
         if (fault_) {
             return read;
         }
@@ -372,134 +337,6 @@ class AviParser {
                 [&] { return std::string("the video stream has no format ('strf')"); }));
         }
         return fault_ ? std::nullopt : video;
-    }
-
-    // A BITMAPINFOHEADER with the masks or palette after it, as a video stream's format
-    // chunk and a bitmap file hold it.
-    VideoFormat ReadFormat(std::span<const uint8_t> info) {
-        VideoFormat format;
-        if (info.size() < kBitmapInfoHeaderSize) {
-            Fail(DeveloperReason(
-                [&] { return std::string("the video format is shorter than a bitmap header"); }));
-            return format;
-        }
-        const size_t headerSize = ReadU32(info, 0);
-        if (headerSize < kBitmapInfoHeaderSize || headerSize > info.size()) {
-            Fail(DeveloperReason([&] {
-                return std::string("the video format's bitmap header does not fit its chunk");
-            }));
-            return format;
-        }
-        const auto width = static_cast<int32_t>(ReadU32(info, 4));
-        const auto height = static_cast<int64_t>(static_cast<int32_t>(ReadU32(info, 8)));
-        const auto absHeight = height < 0 ? -height : height;
-        if (width < 1 || width > kMaxFrameSide || absHeight < 1 || absHeight > kMaxFrameSide) {
-            Fail(DeveloperReason([&] {
-                return std::string("the frame size " + std::to_string(width) + " x " +
-                                   std::to_string(absHeight) + " is outside 1 to " +
-                                   std::to_string(kMaxFrameSide) + " pixels a side");
-            }));
-            return format;
-        }
-        format.width = width;
-        format.height = static_cast<int32_t>(absHeight);
-        format.topDown = height < 0;
-        format.bitCount = ReadU16(info, 14);
-        format.compression = ReadCompression(ReadU32(info, 16), format);
-        if (fault_) {
-            return format;
-        }
-        size_t pos = headerSize;
-        if (format.compression == Compression::Bitfields) {
-            pos = ReadMasks(info, headerSize, format);
-        } else if (format.bitCount == 16) {
-            format.masks = {0x7C00, 0x03E0, 0x001F};
-        }
-        if (!fault_ && format.bitCount == 8) {
-            format.palette = ReadPalette(info, pos, ReadU32(info, 32));
-        }
-        return format;
-    }
-
-    Compression ReadCompression(uint32_t code, const VideoFormat& format) {
-        const uint16_t bits = format.bitCount;
-        if (code == kBiRgb || code == FourCC("DIB ")) {
-            if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-                Fail(DeveloperReason([&] {
-                    return std::string("unsupported bit depth " + std::to_string(bits) +
-                                       " (8, 16, 24 and 32 bits per pixel can be played)");
-                }));
-            }
-            return Compression::Rgb;
-        }
-        if (code == kBiRle8) {
-            if (bits != 8) {
-                Fail(DeveloperReason(
-                    [&] { return std::string("an RLE8 clip must have 8 bits per pixel"); }));
-            } else if (format.topDown) {
-                Fail(DeveloperReason(
-                    [&] { return std::string("an RLE8 clip cannot be stored top-down"); }));
-            }
-            return Compression::Rle8;
-        }
-        if (code == kBiBitfields) {
-            if (bits != 16 && bits != 32) {
-                Fail(DeveloperReason([&] {
-                    return std::string("bit-field frames must have 16 or 32 bits per pixel");
-                }));
-            }
-            return Compression::Bitfields;
-        }
-        Fail(DeveloperReason([&] {
-            return std::string("unsupported compression " +
-                               (code == kBiRle4 ? std::string("RLE4") : FourCCText(code)) +
-                               " (uncompressed and RLE8 clips can be played)");
-        }));
-        return Compression::Rgb;
-    }
-
-    // Bit-field masks follow a 40-byte header, or stand inside a larger one.
-    size_t ReadMasks(std::span<const uint8_t> info, size_t headerSize, VideoFormat& format) {
-        const size_t at = headerSize == kBitmapInfoHeaderSize ? headerSize : kBitmapInfoHeaderSize;
-        if (info.size() < at + 12 || (headerSize > kBitmapInfoHeaderSize && headerSize < at + 12)) {
-            Fail(DeveloperReason(
-                [&] { return std::string("the video format's colour masks are missing"); }));
-            return 0;
-        }
-        for (size_t i = 0; i < 3; ++i) {
-            const uint32_t mask = ReadU32(info, at + 4 * i);
-            const uint32_t shifted = mask >> std::countr_zero(mask | 0x80000000u);
-            if (mask == 0 || (shifted & (shifted + 1)) != 0 ||
-                (format.bitCount == 16 && mask > 0xFFFF)) {
-                Fail(DeveloperReason(
-                    [&] { return std::string("the video format's colour masks are not usable"); }));
-                return 0;
-            }
-            format.masks[i] = mask;
-        }
-        return headerSize == kBitmapInfoHeaderSize ? headerSize + 12 : headerSize;
-    }
-
-    std::vector<uint32_t> ReadPalette(std::span<const uint8_t> info, size_t pos, uint32_t used) {
-        const size_t count = used == 0 ? 256 : used;
-        if (count > 256) {
-            Fail(DeveloperReason([&] {
-                return std::string("the palette declares " + std::to_string(count) +
-                                   " colours; 8 bits per pixel allow 256");
-            }));
-            return {};
-        }
-        if (pos > info.size() || (info.size() - pos) / 4 < count) {
-            Fail(DeveloperReason(
-                [&] { return std::string("the palette does not fit the video format chunk"); }));
-            return {};
-        }
-        // Indexes past a short palette show black rather than reading beyond it.
-        std::vector<uint32_t> palette(256, 0);
-        for (size_t i = 0; i < count; ++i) {
-            palette[i] = ReadU32(info, pos + 4 * i) & 0x00FFFFFF;
-        }
-        return palette;
     }
 
     FrameRate ChooseRate(FrameRate stream, uint32_t usPerFrame) {
@@ -647,7 +484,7 @@ class AviParser {
 
     std::span<const uint8_t> file_;
     bool lenient_ = false;
-    std::optional<ClipError> fault_;
+    FirstFault fault_;
 };
 
 base::Result<AviClip> AviClip::Parse(std::span<const uint8_t> bytes) {

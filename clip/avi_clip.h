@@ -10,52 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
+#include "video_format.h"
 
 namespace clip {
-
-// Why a clip or a picture was refused.
-class ClipError : public base::Error {
-  public:
-    using base::Error::Error;
-};
-
-// Why a clip was refused, in the words of its reader's developer: for the host build, its tests
-// and the fuzzer. The programs tell the user no more than that the file is damaged, so they
-// are built without these texts (VARNOK_TERSE_CLIP), which a CD drive would otherwise read
-// before the splash shows.
-#ifdef VARNOK_TERSE_CLIP
-inline constexpr bool kDeveloperReasons = false;
-#else
-inline constexpr bool kDeveloperReasons = true;
-#endif
-
-// The reason that `words` make, or none in the programs, where the words are never made and
-// their texts never reach the program's file.
-template <typename Words>
-std::string DeveloperReason(const Words& words) {
-    if constexpr (kDeveloperReasons) {
-        return words();
-    } else {
-        return {};
-    }
-}
-
-enum class Compression { Rgb, Rle8, Bitfields };
-
-inline constexpr int32_t kMaxFrameSide = 4096;
-
-struct VideoFormat {
-    int32_t width = 0;
-    int32_t height = 0;  // always positive; see topDown
-    bool topDown = false;
-    uint16_t bitCount = 0;
-    Compression compression = Compression::Rgb;
-    std::array<uint32_t, 3> masks{};  // red, green, blue; for 16 and 32 bits per pixel
-    std::vector<uint32_t> palette;    // 0x00RRGGBB; 256 entries for 8 bits per pixel, else empty
-
-    size_t Stride() const { return ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4; }
-};
 
 // Frames per second is rate / scale, as in the stream header.
 struct FrameRate {

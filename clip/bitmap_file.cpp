@@ -3,6 +3,7 @@
 #include "avi_clip.h"
 #include "frame_decoder.h"
 #include "inflate.h"
+#include "riff_words.h"
 
 namespace clip {
 namespace {
@@ -11,12 +12,6 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
 // Far beyond any picture of the windows: a length past it is a damaged one.
 constexpr size_t kLargestPacked = 4u << 20;
-
-uint32_t ReadU32(std::span<const uint8_t> bytes, size_t pos) {
-    return static_cast<uint32_t>(bytes[pos]) | static_cast<uint32_t>(bytes[pos + 1]) << 8 |
-           static_cast<uint32_t>(bytes[pos + 2]) << 16 |
-           static_cast<uint32_t>(bytes[pos + 3]) << 24;
-}
 
 }  // namespace
 
