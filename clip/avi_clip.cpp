@@ -31,8 +31,8 @@ struct StreamInfo {
 
 }  // namespace
 
-// Strict, the parser refuses a clip at its first fault. Lenient, for a clip whose headers
-// were read before, it keeps what stands whole before the first fault after the headers.
+// Refuse: any fault refuses the clip. StopAtFirst, for a clip whose headers were read and
+// checked before: the clip keeps the frames before the first fault after its headers.
 enum class Faults { Refuse, StopAtFirst };
 
 // Walks a clip's chunks; keeps the first fault found, which ends the walk.
@@ -299,7 +299,8 @@ class AviParser {
         return stream;
     }
 
-    // The one video stream, with its format; nothing, and a fault, where there is none.
+    // The clip's single video stream, with its format chunk. A clip without one, or with an
+    // audio or a second video stream, gets a fault and nothing back.
     std::optional<StreamInfo> ReadVideoStream(const Chunk& header) {
         std::optional<StreamInfo> video;
         const std::vector<Chunk> children = ListChildren(header, "the header list");

@@ -14,8 +14,8 @@ class FrameDecoder {
 
     explicit FrameDecoder(const AviClip& clip);
 
-    // Walks the frames' codes without painting: every refusal of AdvanceTo, at a fraction
-    // of the cost.
+    // Checks every frame's codes without painting: it refuses what AdvanceTo would refuse,
+    // at a fraction of the cost.
     [[nodiscard]] static base::Fault CheckAllFrames(const AviClip& clip);
     // How many frames from the first decode without a fault: those a clip can play.
     static size_t PlayableFrames(const AviClip& clip);
@@ -29,7 +29,7 @@ class FrameDecoder {
     int32_t Width() const { return clip_.Format().width; }
     int32_t Height() const { return clip_.Format().height; }
     const std::vector<uint32_t>& Pixels() const { return pixels_; }
-    // The frame on show, handed over without a copy; the decoder is done with after it.
+    // The frame on show, moved out rather than copied; the decoder is not used after it.
     std::vector<uint32_t> TakePixels() { return std::move(pixels_); }
 
   private:

@@ -10,8 +10,8 @@
 namespace launcher {
 namespace {
 
-// The user's preferred UI languages, first first, each ended by a null character; none where
-// they cannot be read.
+// The user's preferred UI languages, most preferred first, each ended by a null character; none
+// where they cannot be read.
 std::wstring PreferredUiLanguages() {
     ULONG count = 0;
     ULONG size = 0;
@@ -36,8 +36,9 @@ BOOL CALLBACK FindLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR se
     return !languageSearch.found;
 }
 
-// A language's texts are there where its table is. Listed rather than looked up: the
-// loader's look-up falls back to other languages.
+// Whether the program carries a language: whether it has a text table in that language.
+// The tables' languages are enumerated, since FindResourceEx would quietly answer with a
+// table of another language where that one is missing.
 bool Carries(const Language& language) {
     LanguageSearch search{language.id};
     EnumResourceLanguagesW(nullptr, L"TEXTS", MAKEINTRESOURCEW(1), FindLanguage,

@@ -25,9 +25,9 @@ class FrontEnd {
     int Run(forms::win32::FormWindow& window);
 
   private:
-    // Made before the members below, in the order they are declared: no DLL that choosing the
-    // language or unpacking its texts may come to load is looked for beside the program,
-    // where a downloaded image's folder holds whatever came with it.
+    // Declared first, so made first: from here on DLLs load from the system folder only.
+    // Choosing the language and unpacking its texts, below, may load DLLs, and the program's
+    // own folder (a downloaded image's, say) may hold a planted one of a system name.
     struct SystemDllsOnly {
         SystemDllsOnly() { base::win32::RestrictDllSearchToSystemFolder(); }
     };

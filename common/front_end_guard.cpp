@@ -5,8 +5,9 @@ namespace {
 
 // In the session's namespace: the front end of another user's session is no concern here.
 constexpr wchar_t kFrontEndGuard[] = L"Local\\Pelmor.VARNOK.FrontEnd";
-// The guard holder's window carries it. Neither a caption nor a class name would do: another
-// program may have either, and a front end handing over still shows its window for a moment.
+// A window property that marks the guard holder's window. Neither a caption nor a class name would
+// do: another program may have either, and a front end handing over still shows its window for a
+// moment.
 constexpr wchar_t kFrontEndMark[] = L"Pelmor.VARNOK.FrontEnd";
 BOOL CALLBACK FindMarked(HWND window, LPARAM found) {
     if (GetPropW(window, kFrontEndMark) == nullptr) {
@@ -82,8 +83,9 @@ void FrontEndGuard::Mark(bool marked) {
     }
 }
 
-// The guard is the name's existence: whoever has it open holds it. A front end that runs as
-// another user (Run as administrator) makes the name refuse access.
+// The mutex is never waited on: whoever has a handle to it open holds the guard, and the name
+// exists as long as any of them does. A front end that runs as another user (Run as
+// administrator) makes the name refuse access.
 bool FrontEndGuard::Take(Handover handover) {
     HANDLE guard = CreateMutexW(nullptr, FALSE, kFrontEndGuard);
     const DWORD error = GetLastError();
@@ -93,7 +95,7 @@ bool FrontEndGuard::Take(Handover handover) {
     }
     guard_.reset(guard);
     if (error == ERROR_ALREADY_EXISTS && handover == Handover::None) {
-        guard_.reset();  // left open, it would hold the name for the holder once that ends
+        guard_.reset();  // left open, our handle would keep the guard held after its holder ends
         return false;
     }
     return true;

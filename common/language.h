@@ -23,8 +23,8 @@ std::span<const Language> ShippedLanguages();
 using CarriesLanguage = bool (*)(const Language& language);
 
 // The language a program speaks: `commandLine` is its own, without its name; `preferred`
-// the user's preferred UI languages, first first, each ended by a null character as Windows
-// lists them; a language the program does not carry is no choice.
+// the user's preferred UI languages, most preferred first, each ended by a null character as
+// Windows lists them; a language the program does not carry is no choice.
 const Language& ChooseLanguage(std::wstring_view commandLine, std::wstring_view preferred,
                                CarriesLanguage carries);
 

@@ -6,8 +6,8 @@ namespace launcher {
 
 namespace {
 
-// Windows compares paths without regard to case; a trailing backslash (D:\ against D:\)
-// names the same folder.
+// Windows compares paths without regard to case, and a trailing backslash names the same
+// folder (E:\CDCOPY\ against E:\CDCOPY).
 bool SameFolder(std::wstring_view a, std::wstring_view b) {
     const auto trimmed = [](std::wstring_view path) {
         return path.size() > 1 && path.back() == L'\\' ? path.substr(0, path.size() - 1) : path;
@@ -73,7 +73,8 @@ std::wstring ReadInstallRoot(System& system) {
 
 namespace {
 
-// Half the difference, a half pixel rounded away from zero, in whole numbers.
+// Half of a difference in pixels, where an odd difference rounds away from zero: 5 gives 3,
+// -5 gives -3.
 int HalfOf(int difference) {
     return difference >= 0 ? (difference + 1) / 2 : -((1 - difference) / 2);
 }

@@ -27,7 +27,8 @@ DirectStart ProgramStart::Directly(const std::wstring& path, Handover handover) 
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION started{};
-    // A start meanwhile waits for the next program's window, not this one's, which goes.
+    // Handing on, our window loses its mark first: a second start of the front end meanwhile
+    // then waits for the next program's window rather than bringing ours forward as it closes.
     guard_.Mark(!handingOn);
     if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                        nullptr, &startup, &started)) {
@@ -39,14 +40,16 @@ DirectStart ProgramStart::Directly(const std::wstring& path, Handover handover) 
         return DirectStart::Started;
     }
     const DWORD error = GetLastError();
-    guard_.Mark(true);  // this program's boxes are the front end now
+    guard_.Mark(true);  // failed: our error boxes are what a second start brings forward
     // ERROR_ELEVATION_REQUIRED, which mingw-w64's headers do not name.
     constexpr DWORD kElevationRequired = 740;
     return error == kElevationRequired ? DirectStart::ElevationRequired : DirectStart::Failed;
 }
 
 // The shell asks the user for elevation where CreateProcess cannot start the program without
-// it. It may hand the start to COM, so the thread joins an apartment first, for good.
+// it. ShellExecuteEx may use COM (shell extensions, the elevation service), so the thread
+// first initialises COM as a single-threaded apartment, as its documentation asks, and stays
+// initialised for the program's life.
 StartResult ProgramStart::ThroughShell(const std::wstring& path, Handover handover) {
     if (!shell32_) {
         ole32_ = std::make_unique<SystemLibrary>(L"ole32.dll");
@@ -68,15 +71,16 @@ StartResult ProgramStart::ThroughShell(const std::wstring& path, Handover handov
     start.lpFile = path.c_str();
     start.lpParameters = handingOn ? handedOn.c_str() : nullptr;
     start.nShow = SW_SHOWNORMAL;
-    // A start meanwhile waits for the next program's window, not this one's, which goes.
+    // Handing on, our window loses its mark first, as for a direct start.
     guard_.Mark(!handingOn);
-    // An elevated program cannot be given a handle of this one's: this one holds the guard
-    // until it ends, and the started program opens the guard's name as its own.
+    // No handle can be duplicated into an elevated process. So this program keeps the guard
+    // until it ends, and the started one, told by its command line that the front end is
+    // handed to it, opens the guard by its name and holds it too.
     if (shellExecute(&start) != FALSE) {
         return StartResult::Started;
     }
     const DWORD error = GetLastError();
-    guard_.Mark(true);  // this program's boxes are the front end now
+    guard_.Mark(true);  // failed: our error boxes are what a second start brings forward
     // The user answered No to the elevation prompt.
     return error == ERROR_CANCELLED ? StartResult::Declined : StartResult::Failed;
 }

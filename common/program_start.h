@@ -33,8 +33,8 @@ class ProgramStart {
     FrontEndGuard& guard_;
     const Language& language_;
     HWND owner_ = nullptr;
-    // Loaded for the first start through the shell and kept: the shell may leave work, COM
-    // objects or windows behind that the boxes after a failed start still run beside.
+    // Loaded at the first start through the shell and never unloaded: the shell may leave
+    // threads, COM objects or windows behind, still running while a failed start's boxes show.
     std::unique_ptr<base::win32::SystemLibrary> ole32_;
     std::unique_ptr<base::win32::SystemLibrary> shell32_;
 };

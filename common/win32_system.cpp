@@ -4,7 +4,8 @@
 
 namespace launcher {
 
-// The wide API with a buffer of the size it asks for: any length, any letters.
+// Calls a wide-character API that tells the buffer size it needs, and again with a buffer of
+// that size, until the text fits: paths of any length, in any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {
     DWORD size = GetCurrentDirectoryW(0, nullptr);
     while (size != 0) {

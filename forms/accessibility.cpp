@@ -79,7 +79,8 @@ std::optional<size_t> NextElement(const std::vector<AccessibleElement>& elements
     if (direction == Direction::Previous) {
         return from > 0 ? std::optional<size_t>(from - 1) : std::nullopt;
     }
-    // Centres, doubled to stay whole: designs let neighbours share an edge pixel.
+    // Centres at twice their value, to stay whole numbers: which side of another an element
+    // lies on must not depend on rounding, since designs let neighbours share an edge pixel.
     const auto centre = [](const AccessibleElement& element) {
         const Rect& r = element.control->Design().rect;
         return std::pair<long, long>{r.left * 2L + r.width, r.top * 2L + r.height};

@@ -60,7 +60,7 @@ base::Fault Animation::ReadHeader(const std::wstring& fileName) {
         }
         if (*read) {
             clipBytes_ = (*read)->fileBytes;
-            bytes_.reserve(clipBytes_);  // the frames join the headers without a copy
+            bytes_.reserve(clipBytes_);  // room for the whole clip: the frames never reallocate it
             return std::nullopt;
         }
     }

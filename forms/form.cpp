@@ -219,7 +219,8 @@ void Form::ButtonReleased(int x, int y) {
     }
 }
 
-// KillTimer leaves a tick already taken from the queue, or one a message box's loop takes.
+// A tick may still come after KillTimer or the form's end: one already taken from the queue,
+// or one that a message box's own loop dispatches.
 void Form::TimerFired(int id) {
     if (ended_) {
         return;

@@ -36,7 +36,8 @@ class FormHost {
     virtual void StopTimer(int id) = 0;
     virtual void EndProgram() = 0;
 
-    // Controls with windows of their own (push buttons): keep the window as the control is.
+    // A push button, which has a window of its own, changed: the window follows the control
+    // (shown, enabled, caption).
     virtual void UpdateChild(const Control& control) = 0;
     virtual void FocusChild(const Control& control) = 0;
     // The name of the control that holds the keyboard focus; empty when none does.

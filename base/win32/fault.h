@@ -12,7 +12,7 @@ namespace base::win32 {
 inline constexpr UINT kEndingAfterFault = WM_APP + 0x7F;
 
 // What the runtime's own boxes say (memory run out, an internal fault) in the program's
-// language, and whether it reads from the right; English until the program says.
+// language, and whether it reads from the right; English until the language is chosen.
 void SetFaultTexts(std::wstring_view outOfMemory, std::wstring_view internalFault,
                    bool rightToLeft);
 

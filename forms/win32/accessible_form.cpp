@@ -35,7 +35,7 @@ void SetEmpty(VARIANT* out) {
     out->vt = VT_EMPTY;
 }
 
-// The object itself as the system's object knows it, by the plain id.
+// CHILDID_SELF: how a client names the object itself rather than one of its children.
 VARIANT Self() {
     VARIANT self{};
     SetLong(&self, CHILDID_SELF);

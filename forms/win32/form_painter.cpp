@@ -72,7 +72,8 @@ void FormPainter::PaintWindow(HWND window) {
     const OwnedBitmap surface(CreateCompatibleBitmap(paint.Dc(), client.right, client.bottom));
     const Selection selected(buffer.get(), surface.get());
     Paint(buffer.get(), client);
-    // A mirrored window's buffer is drawn as it shows: copied as it is, pixel for pixel.
+    // The buffer was painted already mirrored (see Shown), so a mirrored window's DC must
+    // copy it unmirrored, pixel for pixel.
     SetLayout(paint.Dc(), 0);
     BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
 }

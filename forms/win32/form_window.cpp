@@ -65,8 +65,9 @@ SIZE OuterSize(const FormDesign& design, int dpi) {
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
-// Per monitor v2 scales the frame with the DPI by itself; v1, which Windows 10 1607 knows
-// alone, does so only where the window asks while it is created.
+// Under per-monitor v2 awareness the system scales the frame (caption bar, borders) with the
+// DPI by itself. Windows 10 1607 knows only v1, where it does so only for a window that calls
+// EnableNonClientDpiScaling while it is being created.
 void ScaleFrameWithDpi(HWND window) {
     const base::win32::SystemLibrary user32(L"user32.dll");
     if (const auto enable = user32.Find<BOOL WINAPI(HWND)>("EnableNonClientDpiScaling")) {
@@ -125,8 +126,9 @@ int FormWindow::MonitorDpi() const {
     return DpiOf(window_);
 }
 
-// Sent to windows that are not per-monitor aware too, which must ignore it: the window's own
-// DPI tells. A window the user moved stays where the system suggests.
+// WM_DPICHANGED may come where the window's own DPI has not changed (to a window that is not
+// per-monitor aware, which must ignore it), so the window's own DPI decides. A window the user
+// moved goes where the system suggests; one the form placed is placed again by the form's rule.
 void FormWindow::OnDpiChanged(const RECT& suggested) {
     const int dpi = MonitorDpi();
     if (dpi == form_.Dpi()) {
