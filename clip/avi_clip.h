@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "video_format.h"
 
 namespace clip {

@@ -1,5 +1,6 @@
 #include "language.h"
 
+#include <algorithm>
 #include <array>
 
 #include "command_line.h"
@@ -21,6 +22,14 @@ constexpr std::array<Language, kShippedCount + 2> kKnown{{
 }};
 
 constexpr std::wstring_view kLanguageSwitch = L"/lang=";
+
+// Language tags are ASCII and compare without regard to case (RFC 5646).
+bool SameTag(std::wstring_view a, std::wstring_view b) {
+    const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](wchar_t x, wchar_t y) { return upper(x) == upper(y); });
+}
 
 // The first subtag of `tag`, and `tag` past it.
 std::wstring_view NextSubtag(std::wstring_view& tag) {
@@ -48,7 +57,7 @@ bool Traditional(std::wstring_view tag) {
     while (!tag.empty()) {
         const std::wstring_view subtag = NextSubtag(tag);
         for (const auto& telling : kTelling) {
-            if (SameText(subtag, telling.subtag)) {
+            if (SameTag(subtag, telling.subtag)) {
                 if (telling.script) {
                     return telling.traditional;
                 }
@@ -65,15 +74,15 @@ bool SameLanguage(std::wstring_view a, std::wstring_view b) {
     std::wstring_view restOfA = a;
     std::wstring_view restOfB = b;
     const std::wstring_view primary = NextSubtag(restOfA);
-    if (primary.empty() || !SameText(primary, NextSubtag(restOfB)) || SameText(primary, L"qps")) {
+    if (primary.empty() || !SameTag(primary, NextSubtag(restOfB)) || SameTag(primary, L"qps")) {
         return false;
     }
-    return !SameText(primary, L"zh") || Traditional(a) == Traditional(b);
+    return !SameTag(primary, L"zh") || Traditional(a) == Traditional(b);
 }
 
 const Language* Match(std::wstring_view wanted, CarriesLanguage carries) {
     for (const Language& language : kKnown) {
-        if (SameText(language.tag, wanted) && carries(language)) {
+        if (SameTag(language.tag, wanted) && carries(language)) {
             return &language;
         }
     }
