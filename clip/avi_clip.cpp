@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "frame_decoder.h"
 #include "riff_words.h"
 
 namespace clip {
@@ -52,9 +51,6 @@ class AviParser {
         CheckFrameSizes(still);
         if (fault_) {
             return *fault_;
-        }
-        if (base::Fault fault = FrameDecoder::CheckAllFrames(still)) {
-            return *fault;
         }
         return still;
     }
@@ -164,7 +160,6 @@ class AviParser {
         }
         if (lenient_) {
             clip.frames_.resize(std::min(FirstUndersizedFrame(clip), FramesInADay(clip)));
-            clip.frames_.resize(FrameDecoder::PlayableFrames(clip));
         } else {
             CheckFrameSizes(clip);
             CheckDuration(clip);
@@ -497,7 +492,7 @@ base::Result<std::optional<ClipHeader>> AviClip::ReadHeader(std::span<const uint
     return AviParser(start).ReadHeader(fileSize, needed);
 }
 
-base::Result<AviClip> AviClip::ParsePlayable(std::span<const uint8_t> bytes) {
+base::Result<AviClip> AviClip::ParseLeniently(std::span<const uint8_t> bytes) {
     return AviParser(bytes, Faults::StopAtFirst).Parse();
 }
 

@@ -2,6 +2,7 @@
 // Portable: no Windows headers, no reads outside the given bytes whatever they hold.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,13 +40,14 @@ class AviClip {
     // the file's start to read first.
     static base::Result<std::optional<ClipHeader>> ReadHeader(std::span<const uint8_t> start,
                                                               uint64_t fileSize, size_t& needed);
-    // A clip whose headers were read before, from what of its file could be read: the frames
-    // that play, up to the first damage in the file's structure, a frame's size or its codes.
-    // Damage after the headers gives fewer frames, perhaps none, never a refusal.
-    static base::Result<AviClip> ParsePlayable(std::span<const uint8_t> bytes);
-    // One frame in the format a BITMAPINFOHEADER and what follows it describe, checked as a
-    // clip's frames are (an RLE8 frame is walked through once here): a still picture shares
-    // the clips' decoding.
+    // A clip whose headers were read before, from what of its file could be read: its frames
+    // up to the first damage in the file's structure or a frame's size. Damage after the
+    // headers gives fewer frames, perhaps none, never a refusal. Which of the frames decode
+    // is the decoder's to tell (PlayableClip).
+    static base::Result<AviClip> ParseLeniently(std::span<const uint8_t> bytes);
+    // One frame in the format a BITMAPINFOHEADER and what follows it describe, its size
+    // checked as a clip's frames are; its codes are the decoder's to check (CheckAllFrames):
+    // a still picture shares the clips' decoding.
     static base::Result<AviClip> Still(std::span<const uint8_t> format,
                                        std::span<const uint8_t> pixels);
 
@@ -54,6 +56,8 @@ class AviClip {
     size_t FrameCount() const { return frames_.size(); }
     // An empty frame repeats the one before it, as AVI writers mark dropped frames.
     std::span<const uint8_t> Frame(size_t index) const { return frames_.at(index); }
+    // Keeps the first `count` frames: those that play, where a later one does not decode.
+    void KeepFrames(size_t count) { frames_.resize(std::min(count, frames_.size())); }
 
   private:
     VideoFormat format_;

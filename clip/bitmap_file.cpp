@@ -29,7 +29,7 @@ base::Result<Picture> DecodeBitmapFile(std::span<const uint8_t> file) {
     constexpr const char* kDamaged = "the bitmap is damaged";
     const base::Result<AviClip> still = AviClip::Still(
         file.subspan(kFileHeaderSize, pixels - kFileHeaderSize), file.subspan(pixels));
-    if (!still) {
+    if (!still || FrameDecoder::CheckAllFrames(*still)) {
         return ClipError(kDamaged);
     }
     FrameDecoder decoder(*still);

@@ -8,7 +8,7 @@ namespace clip {
 
 class ClipPlayer {
   public:
-    // The clip's frames must have passed its check (AviClip::ParsePlayable, or
+    // The clip's frames must have passed its check (PlayableClip, or
     // FrameDecoder::CheckAllFrames), and there must be one at least.
     explicit ClipPlayer(const AviClip& clip);
 

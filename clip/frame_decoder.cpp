@@ -56,6 +56,14 @@ size_t FrameDecoder::PlayableFrames(const AviClip& clip) {
     return clip.FrameCount();
 }
 
+base::Result<AviClip> PlayableClip(std::span<const uint8_t> bytes) {
+    base::Result<AviClip> clip = AviClip::ParseLeniently(bytes);
+    if (clip) {
+        clip->KeepFrames(FrameDecoder::PlayableFrames(*clip));
+    }
+    return clip;
+}
+
 base::Fault FrameDecoder::AdvanceTo(size_t index) {
     index = std::min(index, clip_.FrameCount() - 1);
     if (current_ != kNoFrame && index < current_) {

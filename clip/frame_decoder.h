@@ -47,4 +47,9 @@ class FrameDecoder {
     Mode mode_ = Mode::Paint;
 };
 
+// A clip whose headers were read before, from what of its file could be read: the frames
+// that play, up to the first damage in the file's structure, a frame's size or its codes.
+// Damage after the headers gives fewer frames, perhaps none, never a refusal.
+base::Result<AviClip> PlayableClip(std::span<const uint8_t> bytes);
+
 }  // namespace clip

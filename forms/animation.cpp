@@ -103,7 +103,7 @@ void Animation::ReadFrames() {
     }
     file_.reset();
     form_.Host().StopTimer(timerId_);
-    base::Result<clip::AviClip> playable = clip::AviClip::ParsePlayable(bytes_);
+    base::Result<clip::AviClip> playable = clip::PlayableClip(bytes_);
     if (!playable || playable->FrameCount() == 0) {
         return;  // the square stays as it is
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "frame_decoder.h"
 #include "results.h"
 #include "sample_clips.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 using clip::AviClip;
 using clip::ClipError;
+using clip::PlayableClip;
 using clipmaker::Bytes;
 
 size_t Find(const Bytes& bytes, const char* text, size_t from = 0) {
@@ -112,8 +114,7 @@ TEST_P(EverySample, PlaysTheFramesBeforeEveryCut) {
         const Bytes cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
         const auto whole_before = static_cast<size_t>(std::count_if(
             frameEnds.begin(), frameEnds.end(), [&](size_t end) { return end <= size; }));
-        EXPECT_EQ(fake::Value(AviClip::ParsePlayable(cut)).FrameCount(), whole_before)
-            << "cut at " << size;
+        EXPECT_EQ(fake::Value(PlayableClip(cut)).FrameCount(), whole_before) << "cut at " << size;
     }
 }
 
@@ -288,11 +289,11 @@ TEST(AviClipPlayable, StopsAtTheFirstDamage) {
     for (const Case& c : cases) {
         Bytes bytes = Sample("rle8");
         c.spoil(bytes);
-        EXPECT_EQ(fake::Value(AviClip::ParsePlayable(bytes)).FrameCount(), c.frames) << c.what;
+        EXPECT_EQ(fake::Value(PlayableClip(bytes)).FrameCount(), c.frames) << c.what;
     }
     Bytes noHeader = Sample("rle8");
     PutText(noHeader, Find(noHeader, "avih"), "avix");
-    EXPECT_FALSE(AviClip::ParsePlayable(noHeader));
+    EXPECT_FALSE(PlayableClip(noHeader));
 }
 
 TEST(AviClipReading, EmptyFrameChunksAreDroppedFrames) {

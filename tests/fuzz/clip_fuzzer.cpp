@@ -39,7 +39,7 @@ void PlayAsStreamed(const uint8_t* data, size_t size) {
             std::abort();  // wants bytes past the end it was told of
         }
     }
-    const base::Result<clip::AviClip> clip = clip::AviClip::ParsePlayable(file);
+    const base::Result<clip::AviClip> clip = clip::PlayableClip(file);
     if (!clip) {
         std::abort();  // the headers were sound: damage after them never refuses
     }
