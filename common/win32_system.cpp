@@ -4,8 +4,8 @@
 
 namespace launcher {
 
-// Calls a wide-character API that tells the buffer size it needs, and again with a buffer of
-// that size, until the text fits: paths of any length, in any letters.
+// Through the wide API, with a buffer of the size it says it needs (asked again where the
+// directory changed meanwhile): paths of any length, in any letters.
 std::optional<std::wstring> Win32System::CurrentDirectory() {
     DWORD size = GetCurrentDirectoryW(0, nullptr);
     while (size != 0) {
