@@ -1,5 +1,6 @@
 #include "launcher.h"
 
+#include "command_line.h"
 #include "text_ids.h"
 
 namespace launcher {

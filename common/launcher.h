@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "command_line.h"
 #include "form.h"
 
 namespace launcher {

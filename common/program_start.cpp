@@ -63,7 +63,7 @@ StartResult ProgramStart::ThroughShell(const std::wstring& path, Handover handov
         return StartResult::Failed;
     }
     const bool handingOn = handover == Handover::FrontEnd;
-    const std::wstring handedOn = HandedOn();
+    const std::wstring handedOn = handingOn ? HandedOn() : std::wstring();
     SHELLEXECUTEINFOW start{};
     start.cbSize = sizeof start;
     start.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;

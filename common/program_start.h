@@ -16,8 +16,8 @@ namespace launcher {
 
 class ProgramStart {
   public:
-    // The started program is told this one's language, and where the front end is handed
-    // on, takes `guard`.
+    // A program the front end is handed on to takes `guard` and is told this one's language;
+    // any other (the installer) is started with no switches of ours.
     ProgramStart(FrontEndGuard& guard, const Language& language)
         : guard_(guard), language_(language) {}
 

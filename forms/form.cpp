@@ -344,8 +344,11 @@ void Form::PressDefaultLabel() {
 bool Form::AccessKeyPressed(wchar_t character, wchar_t keyLetter) {
     for (const wchar_t letter : {character, keyLetter}) {
         const auto wanted = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(letter)));
+        if (wanted == 0) {
+            continue;  // the key stands for no Latin letter or digit
+        }
         for (const auto& control : controls_) {
-            if (wanted != 0 && control->HasOwnWindow() && control->CanHoldFocus() &&
+            if (control->HasOwnWindow() && control->CanHoldFocus() &&
                 control->AccessKey() == wanted) {
                 host_.FocusChild(*control);
                 Fire(control->Name(), Event::Click);
