@@ -4,13 +4,17 @@ JOBS := $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all setup build cd sign dist unit check check-stress check-shipped demo bench fuzz pictures format \
+.PHONY: all setup i386-root build cd sign dist unit check check-stress check-shipped demo bench fuzz pictures format \
 	format-check clean
 
 all: build
 
 setup:
 	@tools/install-deps.sh
+
+# Where wine32:i386 cannot be installed, the i386 root 32-bit Wine runs in (tools/i386_root.py).
+i386-root:
+	@tools/install-deps.sh --i386-root
 
 build: setup
 	cmake --preset host >/dev/null
@@ -42,18 +46,18 @@ unit: setup
 	cmake --build --preset host -j $(JOBS)
 	ctest --preset host -j $(JOBS)
 
-check: cd format-check
+check: cd format-check i386-root
 	ctest --preset host -j $(JOBS)
 	/usr/bin/python3 tests/release/check_release.py --build build --work build/release
 	python3 tests/e2e/run_tests.py --build build --work build/e2e
 
 # The end-to-end suite with every core kept busy by a load the run starts and ends itself, to
 # shake out races before CI does. Not part of CI.
-check-stress: cd
+check-stress: cd i386-root
 	python3 tests/e2e/run_tests.py --build build --work build/e2e-stress --stress
 
 # The shipped i686 programs where the kernel runs no 32-bit program: through qemu, slowly.
-check-shipped: cd
+check-shipped: cd i386-root
 	python3 tests/e2e/check_shipped.py --build build --work build/shipped
 
 # Setup.exe from the staged CD under Wine: on your display, or headless with screenshots; in

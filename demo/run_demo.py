@@ -38,7 +38,7 @@ def language_of(wanted):
 
 def interactive(display, machine, cd, arch, args):
     # A prefix of the other kind of loader cannot be reused.
-    wine = Wine(OUT / f"prefix-desktop-{machine.i386}", display, OUT / "logs", machine)
+    wine = Wine(OUT / f"prefix-desktop-{machine.route}", display, OUT / "logs", machine)
     if not (wine.prefix / "system.reg").exists():
         print("Preparing a Wine prefix for the demo (once)...", flush=True)
         make_prefix(wine.prefix, display, OUT / "logs", machine, managed=True)

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever the build and the tests need and this machine lacks.
 # Safe to run again: with everything present it only checks and returns.
+#
+# With --i386-root, where wine32:i386 cannot be installed (or VARNOK_I386_ROOT=1 asks), it also
+# makes or checks the i386 root that 32-bit Wine then runs in (tools/i386_root.py).
 set -euo pipefail
 
 packages=(
@@ -34,7 +37,24 @@ missing_locales=()
 for name in "${locales[@]}"; do
     locale -a 2>/dev/null | grep -qx "${name}.utf8" || missing_locales+=("$name")
 done
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
+i386_root() {
+    [ "${1:-}" = --i386-root ] || return 0
+    if [ "${VARNOK_I386_ROOT:-}" != 1 ] && installed wine32:i386; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "wine32:i386 is missing, and the i386 root that stands in for it needs root:" \
+            "the i686 programs are left out." >&2
+        return 0
+    fi
+    /usr/bin/python3 "$(dirname "$0")/i386_root.py" ensure \
+        --locales "$(IFS=,; echo "${locales[*]}")"
+}
+
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]; then
+    i386_root "$@"
+    exit 0
+fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -68,3 +88,4 @@ for name in "${missing_locales[@]}"; do
     echo "Making the locale ${name}.UTF-8"
     $sudo localedef -i "$name" -f UTF-8 "${name}.UTF-8"
 done
+i386_root "$@"

@@ -51,6 +51,13 @@ def run_test(runner, function, options, xserver, machine, arch):
     runner.run(f"{function.__name__} [{arch}]", body)
 
 
+def make_prefixes(options, xserver, machine):
+    """The prefix every test copies, one for each Wine the architectures run with."""
+    for wine in {machine.for_arch(arch).prefix_name: machine.for_arch(arch)
+                 for arch in machine.arches}.values():
+        make_prefix(options.work / wine.prefix_name, xserver.display, options.work / "logs", wine)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", type=Path, default=Path("build"))
@@ -71,12 +78,13 @@ def main():
     load = competing_load() if options.stress else []
     xserver = XServer(options.work)
     try:
-        make_prefix(options.work / "prefix", xserver.display, options.work / "logs", machine)
-        for arch in machine.arches:
-            for module in MODULES:
-                for function in module.TESTS.tests:
-                    if not options.names or function.__name__ in options.names:
-                        run_test(runner, function, options, xserver, machine, arch)
+        with machine.attached([options.build, options.work]):
+            make_prefixes(options, xserver, machine)
+            for arch in machine.arches:
+                for module in MODULES:
+                    for function in module.TESTS.tests:
+                        if not options.names or function.__name__ in options.names:
+                            run_test(runner, function, options, xserver, machine, arch)
     finally:
         xserver.stop()
         for process in load:

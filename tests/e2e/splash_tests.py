@@ -6,6 +6,7 @@ import time
 from geometry import (BELOW_WINDOW, CLIP_SQUARE, DARK_BLUE, FATAL_TEXT, LABEL, MARGIN_ABOVE,
                       ON_BACKGROUND, ON_CLIP, ON_LABEL, ON_PANEL, ON_PATCH, SPLASH_AT, TITLE,
                       WHITE, YELLOW, continue_shows, highlight_shows, on_screen, screen_box)
+import winelab
 from runner import Registry
 from winelab import Timeout, Wine, poll, quiet_run
 
@@ -239,7 +240,7 @@ def watch_clip(lab, held, at_least):
     least `at_least` distinct ones are seen."""
     frames = drawn_frames(lab)
     seen = []
-    deadline = time.monotonic() + 30
+    deadline = time.monotonic() + 30 * winelab.SLOWNESS
 
     def shown():
         return frames.get(lab.display.screenshot().region(*screen_box(CLIP_SQUARE))

@@ -5,6 +5,7 @@ One Wine prefix is made per run and copied for every test. Every Wine process ge
 keep them open. Waiting is always polling against a deadline.
 """
 
+import contextlib
 import ctypes
 import json
 import os
@@ -14,10 +15,12 @@ import struct
 import subprocess
 import sys
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import i386_root  # noqa: E402
 from runner import Skipped  # noqa: E402
 
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
@@ -84,90 +87,105 @@ UNMANAGED = r"""
 # shared user data"); unrandomised, the heap starts far below it. setarch execs the command,
 # so its process id is the program's.
 FIXED_LAYOUT = ["setarch", "--addr-no-randomize"]
-LOADER_32 = "/usr/lib/wine/wine"
+LOADER_32 = "/usr/lib/wine/wine"  # the host's, or inside the i386 root
 LOADER_64 = "/usr/lib/wine/wine64"
-BINFMT = Path("/proc/sys/fs/binfmt_misc")
 WINE_FONTS = Path("/usr/share/wine/fonts")
 # Folders of the Windows builds, by the architecture of their programs.
 BUILD_OF = {"i686": "win32", "x86_64": "win64"}
+
+
+# How many times longer than natively the programs take here: every deadline of the tests is
+# stretched by it. Through an emulator it is large.
+SLOWNESS = 1
 
 
 class Timeout(AssertionError):
     pass
 
 
-def i386_emulators():
-    """Enabled binfmt_misc entries that hand i386 Linux programs to an emulator."""
-    found = []
-    if not (BINFMT / "status").exists():
-        return found
-    for entry in BINFMT.iterdir():
-        if entry.name in ("register", "status"):
-            continue
-        try:
-            lines = entry.read_text().splitlines()
-        except OSError:
-            continue
-        fields = dict(line.split(" ", 1) for line in lines[1:] if " " in line)
-        magic = fields.get("magic", "")
-        # An ELF header of 32 bits, little-endian, machine 3 (i386).
-        if lines[:1] == ["enabled"] and magic.startswith("7f454c4601") and magic[36:40] == "0300":
-            found.append(entry.name)
-    return found
+class WineProcess(subprocess.Popen):
+    """A started program, whose waits are stretched by SLOWNESS as the tests' deadlines are."""
 
-
-def loader_runs(loader):
-    try:
-        return subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=120).returncode == 0
-    except (OSError, subprocess.TimeoutExpired):
-        return False
+    def wait(self, timeout=None):
+        return super().wait(None if timeout is None else timeout * SLOWNESS)
 
 
 @dataclass
 class WineMachine:
     """What this machine runs, decided once: the loader every Wine command goes through, the
-    architectures whose programs the tests run, and why any is left out."""
+    architectures whose programs the tests run, why any is left out, and the route of the
+    i686 programs (i386_root.choose_route), with the i386 root where they run in it. A Wine
+    that runs in the root (`chroot`) has a prefix of its own, of both halves as the host's."""
     loader: str
     arches: list
     left_out: dict
-    i386: str  # "native", "emulated" or "none"
+    route: str
+    i386_root: Path = None
+    chroot: Path = None
+
+    def for_arch(self, arch):
+        """The Wine that runs `arch`'s programs: the i386 root's for i686 where they run there."""
+        if arch == "i686" and self.i386_root:
+            return replace(self, loader=LOADER_32, arches=["i686"], chroot=self.i386_root)
+        return self
+
+    @property
+    def prefix_name(self):
+        return "prefix-i386-root" if self.chroot else "prefix"
 
     def command(self, args):
         return [self.loader, *map(str, args)]
 
     def env(self):
+        if self.chroot and self.route == i386_root.ROOT_EMULATED:
+            # qemu's default guest space can collide with where Wine maps the shared user
+            # data; a reserved space leaves it free.
+            return {"QEMU_RESERVED_VA": "0xf7000000"}
         if self.loader == LOADER_64:
             return {"WINELOADER": LOADER_64, "WINEARCH": "win64"}
         return {}
 
     def describe(self):
-        lines = [f"{arch}: runs" for arch in self.arches]
+        lines = [f"{arch}: runs" + (" in the i386 root" if self.for_arch(arch).chroot else "")
+                 for arch in self.arches]
         return lines + [f"{arch}: not run - {why}" for arch, why in self.left_out.items()]
 
+    def attached(self, folders):
+        """The i386 root ready for the tests (emulation registered where it needs it, the
+        folders seen inside at their own paths) for the length of the block."""
+        stack = contextlib.ExitStack()
+        if self.i386_root:
+            if self.route == i386_root.ROOT_EMULATED:
+                stack.enter_context(i386_root.emulation())
+            stack.enter_context(i386_root.attached(self.i386_root, folders))
+        return stack
 
-def detect_machine():
-    """Native 32-bit programs, 32-bit through an emulator, or 64-bit alone. Through an
-    emulator every start takes most of a minute, so only make check-shipped runs i686 there.
-    VARNOK_NO_IA32=1 treats the kernel as one that runs no 32-bit program, to try that path."""
-    emulators = i386_emulators()
-    runs32 = loader_runs(LOADER_32) if Path(LOADER_32).exists() else False
-    if os.environ.get("VARNOK_NO_IA32") == "1" and not emulators:
-        runs32 = False
-    if runs32 and not emulators:
-        return WineMachine(LOADER_32, ["i686", "x86_64"], {}, "native")
-    if runs32:
-        why = ("32-bit programs run here only through an emulator "
-               f"(binfmt_misc: {', '.join(emulators)}); make check-shipped runs them")
-        return WineMachine(LOADER_64, ["x86_64"], {"i686": why}, "emulated")
-    why = ("this kernel cannot run 32-bit programs (ia32 emulation off); "
-           "make check-shipped runs them through emulation")
-    return WineMachine(LOADER_64, ["x86_64"], {"i686": why}, "none")
+
+def detect_machine(emulated_i686=False):
+    """How this machine runs the programs. i686 runs with the host's 32-bit Wine, or in the
+    i386 root where the set-up made one; through an emulator every start takes most of a
+    minute, so there only make check-shipped (`emulated_i686`) runs i686."""
+    route, why = i386_root.choose_route(
+        Path(LOADER_32).exists(), i386_root.kernel_runs_i386(),
+        os.environ.get("VARNOK_I386_ROOT") == "1", os.geteuid() == 0)
+    if route == i386_root.HOST:
+        return WineMachine(LOADER_32, ["i686", "x86_64"], {}, route)
+    root = i386_root.folder()
+    if route == i386_root.NONE:
+        left_out = why
+    elif not (root / i386_root.RECIPE_FILE).exists():
+        left_out = f"{why}, yet there is no i386 root in {root}: make setup makes it"
+    elif route == i386_root.ROOT_EMULATED and not emulated_i686:
+        left_out = f"{why}; make check-shipped runs them"
+    else:
+        return WineMachine(LOADER_64, ["i686", "x86_64"], {}, route, root)
+    return WineMachine(LOADER_64, ["x86_64"], {"i686": left_out}, route)
 
 
 def poll(what, check, seconds, interval=0.1):
-    """Calls check() until it returns something true, or fails after `seconds`."""
+    """Calls check() until it returns something true, or fails after `seconds` (stretched by
+    SLOWNESS)."""
+    seconds *= SLOWNESS
     deadline = time.monotonic() + seconds
     while True:
         result = check()
@@ -353,12 +371,19 @@ class Wine:
         env.update(self.machine.env(), **self.extra_env)
         return env
 
-    def start(self, exe, cwd, name, loader=None, args=()):
-        """Starts a program; `loader` overrides the machine's, for i686 through emulation."""
+    def _entering(self, cwd):
+        """For a Wine of the i386 root: the child enters it, in `cwd` as it reads there."""
+        if not self.machine.chroot:
+            return None
+        return i386_root.enter(self.machine.chroot, str(cwd or "/"))
+
+    def start(self, exe, cwd, name, args=()):
+        """Starts a program."""
         log = open(self.logs / f"{name}.log", "wb")
-        command = [loader, str(exe), *args] if loader else self.machine.command([exe, *args])
-        process = subprocess.Popen(FIXED_LAYOUT + command, cwd=str(cwd), env=self.env(),
-                                   stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        process = WineProcess(FIXED_LAYOUT + self.machine.command([exe, *args]),
+                                   cwd=str(cwd), env=self.env(), stdin=subprocess.DEVNULL,
+                                   stdout=log, stderr=subprocess.STDOUT,
+                                   preexec_fn=self._entering(cwd))
         process.log_file = log
         self.started.append(process)
         return process
@@ -367,7 +392,8 @@ class Wine:
         with open(self.logs / f"{name}.log", "ab") as log:
             return subprocess.run(FIXED_LAYOUT + list(args), env=self.env(),
                                   stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                  timeout=seconds, cwd=cwd).returncode
+                                  timeout=seconds * SLOWNESS, cwd=cwd,
+                                  preexec_fn=self._entering(cwd)).returncode
 
     @staticmethod
     def windows_path(path):
@@ -614,6 +640,7 @@ class Display:
         shot, saved as `name` if given. A window paints after it is changed: no single frame
         is judged. Where the picture never comes, the last shot is kept and the last reason
         given."""
+        seconds *= SLOWNESS
         deadline = time.monotonic() + seconds
         while True:
             shot = self.screenshot()
@@ -662,6 +689,8 @@ def make_prefix(template, display, logs, machine, managed=False):
     template.mkdir(parents=True)
     wine = Wine(template, display, logs, machine)
     wine.run(machine.command(["wineboot", "-i"]), "wineboot", 600)
+    # Through an emulator the loader stops waiting for the prefix long before it is made.
+    wine.run(["wineserver", "-w"], "wineserver", 3600)
     # Debian's Wine leaves its own faces (MS Sans Serif, Tahoma...) out of a new prefix; in the
     # system's font folder they are there as on Windows.
     fonts = template / "drive_c" / "windows" / "Fonts"
@@ -685,14 +714,15 @@ def copy_prefix(template, prefix):
 
 def runnable_cd(root, machine):
     """The demo CD folder whose programs this machine runs, and their architecture: build/cd
-    (i686, what ships) where 32-bit programs run natively, else a twin staged from the
+    (i686, what ships) where the host's Wine runs 32-bit programs, else a twin staged from the
     x86_64 build."""
-    if "i686" in machine.arches:
+    if machine.route == i386_root.HOST:
         return root / "build" / "cd", "i686"
+    why = machine.left_out.get("i686", "they run only in the i386 root, which the tests use")
     cd = root / "build" / "cd-x86_64"
     subprocess.run([str(root / "tools" / "stage-cd.sh"), str(root / "build" / "win64"),
                     str(root / "build" / "host"), str(cd)], check=True, stdin=subprocess.DEVNULL)
-    print(f"i686 cannot run here ({machine.left_out['i686'].split(';')[0]}): "
+    print(f"i686 cannot run here ({why.split(';')[0]}): "
           f"using the x86_64 programs of {cd}", flush=True)
     return cd, "x86_64"
 
@@ -761,9 +791,12 @@ class Lab:
         self.folder = options.work / arch / name
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
-        copy_prefix(options.work / "prefix", self.folder / "prefix")
+        machine = machine.for_arch(arch)
+        copy_prefix(options.work / machine.prefix_name, self.folder / "prefix")
         self.wine = Wine(self.folder / "prefix", xserver.display, self.folder / "logs", machine)
-        self.wine.probe_exe = self.programs / "tests" / "e2e" / "probe.exe"
+        # Through an emulator the native probe reads the windows, as a start takes a minute.
+        probe_arch = "x86_64" if machine.route == i386_root.ROOT_EMULATED else arch
+        self.wine.probe_exe = options.build / BUILD_OF[probe_arch] / "tests" / "e2e" / "probe.exe"
         shots = options.work / "screenshots" / arch / name
         shutil.rmtree(shots, ignore_errors=True)
         self.display = Display(xserver.display, shots)
