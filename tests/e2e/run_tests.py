@@ -21,7 +21,7 @@ import language_tests  # noqa: E402
 import splash_tests  # noqa: E402
 import wizard_tests  # noqa: E402
 from runner import Runner  # noqa: E402
-from winelab import Lab, XServer, detect_machine, make_prefix  # noqa: E402
+from winelab import BUILD_OF, Lab, XServer, detect_machine, make_prefix  # noqa: E402
 
 MODULES = [splash_tests, wizard_tests, chain_tests, dpi_tests, language_tests]
 
@@ -64,6 +64,7 @@ def main():
     parser.add_argument("--work", type=Path, default=Path("build/e2e"))
     parser.add_argument("--stress", action="store_true",
                         help="keep every core busy with a competing load meanwhile")
+    parser.add_argument("--arch", choices=sorted(BUILD_OF), help="this architecture alone")
     parser.add_argument("names", nargs="*")
     options = parser.parse_args()
     options.build, options.work = options.build.resolve(), options.work.resolve()
@@ -80,7 +81,7 @@ def main():
     try:
         with machine.attached([options.build, options.work]):
             make_prefixes(options, xserver, machine)
-            for arch in machine.arches:
+            for arch in [arch for arch in machine.arches if options.arch in (None, arch)]:
                 for module in MODULES:
                     for function in module.TESTS.tests:
                         if not options.names or function.__name__ in options.names:

@@ -126,7 +126,7 @@ class WineMachine:
     def for_arch(self, arch):
         """The Wine that runs `arch`'s programs: the i386 root's for i686 where they run there."""
         if arch == "i686" and self.i386_root:
-            return replace(self, loader=LOADER_32, arches=["i686"], chroot=self.i386_root)
+            return replace(self, loader=LOADER_64, arches=["i686"], chroot=self.i386_root)
         return self
 
     @property
@@ -137,13 +137,13 @@ class WineMachine:
         return [self.loader, *map(str, args)]
 
     def env(self):
+        # The 64-bit loader hands a 32-bit program to its 32-bit twin, where there is one.
+        env = {"WINELOADER": LOADER_64, "WINEARCH": "win64"} if self.loader == LOADER_64 else {}
         if self.chroot and self.route == i386_root.ROOT_EMULATED:
             # qemu's default guest space can collide with where Wine maps the shared user
             # data; a reserved space leaves it free.
-            return {"QEMU_RESERVED_VA": "0xf7000000"}
-        if self.loader == LOADER_64:
-            return {"WINELOADER": LOADER_64, "WINEARCH": "win64"}
-        return {}
+            env["QEMU_RESERVED_VA"] = "0xf7000000"
+        return env
 
     def describe(self):
         lines = [f"{arch}: runs" + (" in the i386 root" if self.for_arch(arch).chroot else "")
@@ -688,6 +688,15 @@ def make_prefix(template, display, logs, machine, managed=False):
     shutil.rmtree(template, ignore_errors=True)
     template.mkdir(parents=True)
     wine = Wine(template, display, logs, machine)
+    try:
+        boot_prefix(wine, template, logs, managed)
+    except BaseException:
+        wine.stop()  # a run ended meanwhile leaves no session behind
+        raise
+
+
+def boot_prefix(wine, template, logs, managed):
+    machine = wine.machine
     wine.run(machine.command(["wineboot", "-i"]), "wineboot", 600)
     # Through an emulator the loader stops waiting for the prefix long before it is made.
     wine.run(["wineserver", "-w"], "wineserver", 3600)
@@ -891,9 +900,12 @@ class Lab:
             try:
                 if prefix not in (process / "environ").read_bytes().split(b"\0"):
                     continue
-                command = (process / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+                args = (process / "cmdline").read_bytes().split(b"\0")
             except OSError:
                 continue  # gone meanwhile, or not ours to read
+            if args[0].rsplit(b"/", 1)[-1].startswith(b"qemu-"):
+                args = args[2:]  # the emulator and the 32-bit loader it runs
+            command = args[0].decode(errors="replace") if args else ""
             yield process, command.replace("\\", "/").rsplit("/", 1)[-1]
 
     def end_chain(self):
