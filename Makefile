@@ -13,7 +13,7 @@ setup:
 	@tools/install-deps.sh
 
 # Where wine32:i386 cannot be installed, the i386 root 32-bit Wine runs in (tools/i386_root.py).
-i386-root:
+i386-root: setup
 	@tools/install-deps.sh --i386-root
 
 build: setup

@@ -119,7 +119,8 @@ def kernel_runs_i386():
     """Whether the kernel runs 32-bit programs itself; False where an emulator would run them."""
     if i386_emulators() or os.environ.get("VARNOK_NO_IA32") == "1":
         return False
-    with tempfile.TemporaryDirectory() as scratch:
+    cache_folder().mkdir(parents=True, exist_ok=True)  # /tmp may forbid running programs
+    with tempfile.TemporaryDirectory(dir=cache_folder()) as scratch:
         program = Path(scratch) / "tiny"
         program.write_bytes(TINY_I386)
         program.chmod(0o755)
@@ -137,7 +138,12 @@ def quietly(args):
 
 def install(packages):
     """Installs Debian's packages where missing, as the set-up does."""
-    missing = [name for name in packages if not quietly(["dpkg-query", "-W", name])]
+    def installed(name):
+        status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", name], capture_output=True,
+                                text=True, stdin=subprocess.DEVNULL).stdout
+        return status == "install ok installed"
+
+    missing = [name for name in packages if not installed(name)]
     if not missing:
         return
     print(f"Installing {' '.join(missing)}...", flush=True)
@@ -392,6 +398,8 @@ def ensure(root, locales):
         why = damage(root, locales)
         if why:
             raise RootError(f"the i386 root just made does not verify: {why}")
+    else:
+        print(f"The i386 root for 32-bit Wine is in place: {root}", flush=True)
     return root
 
 

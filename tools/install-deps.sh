@@ -2,8 +2,8 @@
 # Installs, with apt-get, whatever the build and the tests need and this machine lacks.
 # Safe to run again: with everything present it only checks and returns.
 #
-# With --i386-root, where wine32:i386 cannot be installed (or VARNOK_I386_ROOT=1 asks), it also
-# makes or checks the i386 root that 32-bit Wine then runs in (tools/i386_root.py).
+# With --i386-root it makes or checks, instead, the i386 root that 32-bit Wine runs in where
+# wine32:i386 cannot be installed (tools/i386_root.py).
 set -euo pipefail
 
 packages=(
@@ -29,6 +29,21 @@ installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
 }
 
+# The i386 root alone, once the packages are in: where wine32:i386 cannot be installed, or
+# VARNOK_I386_ROOT=1 asks, 32-bit Wine runs in it.
+if [ "${1:-}" = --i386-root ]; then
+    if [ "${VARNOK_I386_ROOT:-}" != 1 ] && installed wine32:i386; then
+        exit 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "wine32:i386 is missing, and the i386 root that stands in for it needs root:" \
+            "the i686 programs are left out." >&2
+        exit 0
+    fi
+    exec /usr/bin/python3 "$(dirname "$0")/i386_root.py" ensure \
+        --locales "$(IFS=,; echo "${locales[*]}")"
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
@@ -37,22 +52,7 @@ missing_locales=()
 for name in "${locales[@]}"; do
     locale -a 2>/dev/null | grep -qx "${name}.utf8" || missing_locales+=("$name")
 done
-i386_root() {
-    [ "${1:-}" = --i386-root ] || return 0
-    if [ "${VARNOK_I386_ROOT:-}" != 1 ] && installed wine32:i386; then
-        return 0
-    fi
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "wine32:i386 is missing, and the i386 root that stands in for it needs root:" \
-            "the i686 programs are left out." >&2
-        return 0
-    fi
-    /usr/bin/python3 "$(dirname "$0")/i386_root.py" ensure \
-        --locales "$(IFS=,; echo "${locales[*]}")"
-}
-
 if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]; then
-    i386_root "$@"
     exit 0
 fi
 
@@ -72,8 +72,8 @@ if [ ${#missing[@]} -gt 0 ]; then
         echo "apt-get update failed in part; installing from the lists it has"
     if ! $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null; then
         # 32-bit Wine needs its i386 libraries at the very versions of their amd64 twins, which
-        # a mirror caught mid-sync can lack for a while. The rest still installs; the run of
-        # the shipped i686 programs (make check-shipped) then says that it skipped them.
+        # a mirror caught mid-sync can lack for a while. The rest still installs, and the
+        # i386 root stands in for it (--i386-root).
         native=()
         for package in "${missing[@]}"; do
             [[ $package == *:i386 ]] || native+=("$package")
@@ -88,4 +88,3 @@ for name in "${missing_locales[@]}"; do
     echo "Making the locale ${name}.UTF-8"
     $sudo localedef -i "$name" -f UTF-8 "${name}.UTF-8"
 done
-i386_root "$@"

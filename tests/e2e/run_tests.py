@@ -51,10 +51,10 @@ def run_test(runner, function, options, xserver, machine, arch):
     runner.run(f"{function.__name__} [{arch}]", body)
 
 
-def make_prefixes(options, xserver, machine):
+def make_prefixes(options, xserver, machine, arches):
     """The prefix every test copies, one for each Wine the architectures run with."""
     for wine in {machine.for_arch(arch).prefix_name: machine.for_arch(arch)
-                 for arch in machine.arches}.values():
+                 for arch in arches}.values():
         make_prefix(options.work / wine.prefix_name, xserver.display, options.work / "logs", wine)
 
 
@@ -80,8 +80,9 @@ def main():
     xserver = XServer(options.work)
     try:
         with machine.attached([options.build, options.work]):
-            make_prefixes(options, xserver, machine)
-            for arch in [arch for arch in machine.arches if options.arch in (None, arch)]:
+            arches = [arch for arch in machine.arches if options.arch in (None, arch)]
+            make_prefixes(options, xserver, machine, arches)
+            for arch in arches:
                 for module in MODULES:
                     for function in module.TESTS.tests:
                         if not options.names or function.__name__ in options.names:
