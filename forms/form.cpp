@@ -342,6 +342,9 @@ void Form::PressDefaultLabel() {
 }
 
 bool Form::AccessKeyPressed(wchar_t character, wchar_t keyLetter) {
+    if (strokePressed_) {
+        return true;
+    }
     for (const wchar_t letter : {character, keyLetter}) {
         const auto wanted = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(letter)));
         if (wanted == 0) {
@@ -351,6 +354,7 @@ bool Form::AccessKeyPressed(wchar_t character, wchar_t keyLetter) {
             if (control->HasOwnWindow() && control->CanHoldFocus() &&
                 control->AccessKey() == wanted) {
                 host_.FocusChild(*control);
+                strokePressed_ = true;
                 Fire(control->Name(), Event::Click);
                 return true;
             }

@@ -95,7 +95,11 @@ class Form {
     // the user's keyboard layout, or else the Latin letter or digit the key stands for
     // (`keyLetter`, 0 for none), takes the focus and is pressed. So "(&N)" still answers
     // Alt+N under an Arabic or Cyrillic layout, and an Arabic access letter answers its key.
+    // One key stroke presses one button at most, though it may give two characters (a
+    // pending dead key's and its own, or an Arabic key's ligature): each stroke starts with
+    // KeyWentDown, and what it gives after its press is swallowed.
     bool AccessKeyPressed(wchar_t character, wchar_t keyLetter = 0);
+    void KeyWentDown() { strokePressed_ = false; }
     // Gives the focus to the control with the lowest tab index that can hold it.
     void FocusFirst();
     // How a control's change reaches the screen, and screen readers.
@@ -157,6 +161,7 @@ class Form {
     SmallMap<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::function<void()> place_;
     std::string_view pressedOn_;
+    bool strokePressed_ = false;  // the key stroke under way has pressed a button
     bool inClick_ = false;
     bool closeRequested_ = false;
     bool ended_ = false;

@@ -14,6 +14,9 @@ wchar_t KeyLetter(LPARAM keyData) {
 }  // namespace
 
 bool FormTakesKey(Form& form, const MSG& message) {
+    if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
+        form.KeyWentDown();
+    }
     if (message.message == WM_KEYDOWN) {
         const Key key = message.wParam == VK_TAB      ? Key::Tab
                         : message.wParam == VK_RETURN ? Key::Enter

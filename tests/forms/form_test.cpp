@@ -416,6 +416,7 @@ TEST_F(Keyboard, AccessKeysPressOnlyEnabledButtons) {
     EXPECT_TRUE(form_.AccessKeyPressed(L'n'));
     EXPECT_EQ(host_.focused, "Next");
     form_["Back"].SetEnabled(true);
+    form_.KeyWentDown();
     EXPECT_TRUE(form_.AccessKeyPressed(L'B'));
     EXPECT_EQ(pressed_, (Log{"Next", "Back"}));
     EXPECT_EQ(form_["Back"].AccessKey(), L'B');

@@ -148,21 +148,27 @@ TEST_F(Wizard, ScreenReadersNumberAndWalkTheElements) {
 
 // Every line of the fixed pages, the line feeds and the spaces, as the wizard shows them.
 // Alt and a key page the wizard under the user's keyboard layout: by the character the key
-// gives there, or else by the Latin letter on it. Arabic marks letters of its own script.
+// gives there, or else by the Latin letter on it, one page a key stroke whatever it gives.
+// Arabic marks letters of its own script.
 TEST(WizardKeys, AltAndTheAccessKeyPageUnderTheUsersKeyboardLayout) {
     struct Case {
         const char* language;
+        int from;           // the page the key is pressed on
         wchar_t character;  // what the layout gives for the key
+        wchar_t then;       // a second character the same stroke gives, or 0
         wchar_t keyLetter;  // the key's Latin letter
         int page;
     };
     const Case cases[] = {
-        {"en-US", L'n', L'N', 1},  // US layout
-        {"en-US", L'т', L'N', 1},  // Russian: the N key gives т
-        {"ar-SA", L'ت', L'J', 1},  // Arabic (101): the J key gives the marked ت
-        {"ar-SA", L'ى', L'N', 0},  // and its N key ى, no access key of the Arabic wizard
-        {"ar-SA", L'س', L'S', 0},  // Back's, disabled on the first page
-        {"zh-CN", L'n', L'N', 1},  // "(&N)"
+        {"en-US", 0, L'n', 0, L'N', 1},     // US layout
+        {"en-US", 0, L'т', 0, L'N', 1},     // Russian: the N key gives т
+        {"ar-SA", 0, L'ت', 0, L'J', 1},     // Arabic (101): the J key gives the marked ت
+        {"ar-SA", 0, L'ى', 0, L'N', 0},     // and its N key ى, no access key of the Arabic wizard
+        {"ar-SA", 0, L'س', 0, L'S', 0},     // Back's, disabled on the first page
+        {"zh-CN", 0, L'n', 0, L'N', 1},     // "(&N)"
+        {"en-US", 2, L'ل', L'ا', L'B', 1},  // Arabic (101): the B key types the ligature لا
+        {"en-US", 1, L'^', L'n', L'N', 2},  // a French layout's pending dead key, then Alt+N
+        {"de-DE", 1, L'^', L'w', L'W', 2},  // and a German one's, then Alt+W for "&Weiter >"
     };
     for (const Case& c : cases) {
         std::ifstream in(std::string(VARNOK_TEXTS_DIR) + "/tourlet." + c.language + ".texts",
@@ -179,7 +185,14 @@ TEST(WizardKeys, AltAndTheAccessKeyPageUnderTheUsersKeyboardLayout) {
         forms::Form form(design, host, system);
         tourlet::Page1 page1(form, system);
         form.Load();
+        for (int page = 0; page < c.from; ++page) {
+            form.ControlClicked("NextButton");
+        }
+        form.KeyWentDown();
         form.AccessKeyPressed(c.character, c.keyLetter);
+        if (c.then != 0) {
+            form.AccessKeyPressed(c.then, c.keyLetter);
+        }
         EXPECT_EQ(page1.Page, c.page) << c.language << " " << fake::Narrow({c.keyLetter});
     }
 }
