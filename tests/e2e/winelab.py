@@ -174,7 +174,7 @@ def detect_machine(emulated_i686=False):
     if route == i386_root.NONE:
         left_out = why
     elif not (root / i386_root.RECIPE_FILE).exists():
-        left_out = f"{why}, yet there is no i386 root in {root}: make setup makes it"
+        left_out = f"{why}, yet there is no i386 root in {root}: make i386-root makes it"
     elif route == i386_root.ROOT_EMULATED and not emulated_i686:
         left_out = f"{why}; make check-shipped runs them"
     else:
@@ -380,10 +380,9 @@ class Wine:
     def start(self, exe, cwd, name, args=()):
         """Starts a program."""
         log = open(self.logs / f"{name}.log", "wb")
-        process = WineProcess(FIXED_LAYOUT + self.machine.command([exe, *args]),
-                                   cwd=str(cwd), env=self.env(), stdin=subprocess.DEVNULL,
-                                   stdout=log, stderr=subprocess.STDOUT,
-                                   preexec_fn=self._entering(cwd))
+        process = WineProcess(FIXED_LAYOUT + self.machine.command([exe, *args]), cwd=str(cwd),
+                              env=self.env(), stdin=subprocess.DEVNULL, stdout=log,
+                              stderr=subprocess.STDOUT, preexec_fn=self._entering(cwd))
         process.log_file = log
         self.started.append(process)
         return process
