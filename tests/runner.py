@@ -47,3 +47,11 @@ class Runner:
         skipped = f", {self.skipped} skipped" if self.skipped else ""
         print(f"{self.passed} passed, {self.failed} failed{skipped}", flush=True)
         return 1 if self.failed or not (self.passed or self.skipped) else 0
+
+
+def run_all(registry):
+    """Runs the tests of `registry`, which take nothing; the exit code, as Runner.close()."""
+    runner = Runner()
+    for test in registry.tests:
+        runner.run(test.__name__, test)
+    return runner.close()

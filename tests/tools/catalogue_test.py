@@ -13,7 +13,7 @@ sys.path.insert(0, str(ROOT / "tests"))
 sys.path.insert(0, str(ROOT / "tools" / "texts"))
 
 from make_texts import read_catalogues  # noqa: E402
-from runner import Registry, Runner  # noqa: E402
+from runner import Registry, run_all  # noqa: E402
 
 TESTS = Registry()
 CATALOGUES = read_catalogues(ROOT / "common" / "texts")
@@ -73,12 +73,5 @@ def every_text_puts_in_what_english_puts_in():
                     sorted(re.findall(r"%\d", english[name]))), (tag, name, text)
 
 
-def main():
-    runner = Runner()
-    for test in TESTS.tests:
-        runner.run(test.__name__, test)
-    return runner.close()
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_all(TESTS))

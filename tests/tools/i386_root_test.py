@@ -10,7 +10,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 
 from i386_root import HOST, NONE, ROOT, ROOT_EMULATED, choose_route, outermost  # noqa: E402
-from runner import Registry, Runner  # noqa: E402
+from runner import Registry, run_all  # noqa: E402
 
 TESTS = Registry()
 
@@ -61,12 +61,5 @@ def no_file_turns_off_a_check_of_apt():
     assert not found, found
 
 
-def main():
-    runner = Runner()
-    for test in TESTS.tests:
-        runner.run(test.__name__, test)
-    return runner.close()
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_all(TESTS))
