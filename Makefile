@@ -56,7 +56,8 @@ check: cd format-check i386-root
 check-stress: cd i386-root
 	python3 tests/e2e/run_tests.py --build build --work build/e2e-stress --stress
 
-# The shipped i686 programs where the kernel runs no 32-bit program: through qemu, slowly.
+# The shipped CD's i686 programs by this machine's route: the host's 32-bit Wine, or the i386
+# root, natively or, where the kernel runs no 32-bit program, through qemu (slowly).
 check-shipped: cd i386-root
 	python3 tests/e2e/check_shipped.py --build build --work build/shipped
 
