@@ -292,8 +292,7 @@ class Progress:
     """Says which step a long run is at, and every half minute that it goes on."""
 
     STEPS = {"running apt-get update": "indexes", "downloading": "download",
-             "extracting": "unpack", "installing": "configure",
-             "running --customize-hook": "configure"}
+             "extracting": "unpack", "installing": "configure"}
 
     def __init__(self, started):
         self.started = started
@@ -309,13 +308,15 @@ class Progress:
         self.said = time.monotonic()
 
     def line(self, line):
+        """One line of mmdebstrap's: a step's start, or a locale made by its hooks."""
+        locale = re.search(r"localedef -i (\S+)", line)
+        if line.startswith("I: running --customize-hook") and locale:
+            self.say(f"configure: the locale {locale.group(1)}")
+            return
         for start, step in self.STEPS.items():
             if line.startswith(f"I: {start}"):
                 self.step = step
-                locale = re.search(r"localedef -i (\S+)", line)
-                what = f"the locale {locale.group(1)}" if locale else line[3:].strip()
-                self.say(f"{step}: {what}" if "hook" not in line or locale else f"{step}: done")
-                return
+                self.say(f"{step}: {line[3:].strip()}")
 
     def _tick(self):
         while not self.done.wait(5):

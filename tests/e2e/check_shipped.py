@@ -27,7 +27,7 @@ import i386_root  # noqa: E402
 import language_tests  # noqa: E402
 import splash_tests  # noqa: E402
 import winelab  # noqa: E402
-from run_tests import run_test  # noqa: E402
+from run_tests import make_prefixes, run_test  # noqa: E402
 from runner import Runner  # noqa: E402
 
 SHIPPED_TESTS = [
@@ -69,8 +69,9 @@ def main():
     if "i686" not in machine.arches:
         return nothing_ran(machine.left_out["i686"])
     emulated = machine.route == i386_root.ROOT_EMULATED
-    print(f"i686: the shipped programs, {machine.describe()[0].split(': ', 1)[1]}"
-          + (" through qemu's user emulation (slow)" if emulated else ""), flush=True)
+    where = "in the i386 root" if machine.i386_root else "with the host's Wine"
+    print(f"i686: the shipped programs, {where}"
+          + (", through qemu's user emulation (slow)" if emulated else ""), flush=True)
     if emulated:
         winelab.SLOWNESS = EMULATED_SLOWNESS
     started = time.monotonic()
@@ -78,9 +79,7 @@ def main():
     xserver = winelab.XServer(options.work)
     try:
         with machine.attached([options.build, options.work]):
-            wine = machine.for_arch("i686")
-            winelab.make_prefix(options.work / wine.prefix_name, xserver.display,
-                                options.work / "logs", wine)
+            make_prefixes(options, xserver, machine, ["i686"])
             print(f"  prefix ready after {time.monotonic() - started:.0f} s", flush=True)
             for test in SHIPPED_TESTS:
                 run_test(runner, test, options, xserver, machine, "i686")

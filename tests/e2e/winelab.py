@@ -155,8 +155,7 @@ class WineMachine:
         folders seen inside at their own paths) for the length of the block."""
         stack = contextlib.ExitStack()
         if self.i386_root:
-            if self.route == i386_root.ROOT_EMULATED:
-                stack.enter_context(i386_root.emulation())
+            stack.enter_context(i386_root.emulation())
             stack.enter_context(i386_root.attached(self.i386_root, folders))
         return stack
 

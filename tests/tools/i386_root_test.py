@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""The route of the i686 programs, chosen in one place, the folders bound into the root, and
-apt's checks left on everywhere."""
+"""The route of the i686 programs, chosen in one place, and apt's checks left on everywhere."""
 
 import subprocess
 import sys
@@ -9,7 +8,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 
-from i386_root import HOST, NONE, ROOT, ROOT_EMULATED, choose_route, outermost  # noqa: E402
+from i386_root import HOST, NONE, ROOT, ROOT_EMULATED, choose_route  # noqa: E402
 from runner import Registry, run_all  # noqa: E402
 
 TESTS = Registry()
@@ -35,12 +34,6 @@ def the_route_follows_wine32_the_kernel_the_switch_and_privilege():
     for *given, expected in ROUTES:
         route, why = choose_route(*given)
         assert route == expected and why, (given, route, expected)
-
-
-@TESTS
-def only_the_outermost_folders_are_bound():
-    assert set(outermost(["/b/build/e2e", "/b/build", "/w", "/b/buildings"])) == {
-        Path("/b/build"), Path("/w"), Path("/b/buildings")}
 
 
 # Each of these would let apt take an index or package that fails its signature, size or hash;
