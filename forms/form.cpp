@@ -133,24 +133,24 @@ const Animation* Form::AnimationOf(const Control& control) const {
     return found == nullptr ? nullptr : found->get();
 }
 
-void Form::On(std::string_view target, Event event, std::function<void()> handler) {
-    handlers_[{std::string(target), event}] = std::move(handler);
+void Form::On(std::string_view target, Event event, Callback<void()> handler) {
+    handlers_[{target, event}] = handler;
 }
 
 bool Form::Handles(std::string_view target, Event event) const {
-    return handlers_.Contains({std::string(target), event});
+    return handlers_.Contains({target, event});
 }
 
 void Form::Fire(std::string_view target, Event event) {
     if (ended_) {
         return;  // after the end no event reaches a handler
     }
-    const std::function<void()>* found = handlers_.Find({std::string(target), event});
+    const Callback<void()>* found = handlers_.Find({target, event});
     if (found == nullptr) {
         return;
     }
     // A copy: a handler that adds handlers may move the ones held.
-    const std::function<void()> handler = *found;
+    const Callback<void()> handler = *found;
     // Each click is handled to its end before the next: a second click that a message box
     // or a program start lets through meanwhile is dropped, so a double click starts once.
     if (event == Event::Click) {
@@ -186,8 +186,8 @@ void Form::Load() {
     Fire(design_.name, Event::Load);
 }
 
-void Form::Place(std::function<void()> place) {
-    place_ = std::move(place);
+void Form::Place(Callback<void()> place) {
+    place_ = place;
     place_();
 }
 

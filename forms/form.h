@@ -3,11 +3,11 @@
 // FormHost.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "animation.h"
+#include "callback.h"
 #include "design.h"
 #include "form_host.h"
 #include "form_system.h"
@@ -75,7 +75,7 @@ class Form {
     const Animation* AnimationOf(const Control& control) const;
 
     // Handlers: `target` is a control's name, or the form's own for its events.
-    void On(std::string_view target, Event event, std::function<void()> handler);
+    void On(std::string_view target, Event event, Callback<void()> handler);
     bool Handles(std::string_view target, Event event) const;
 
     // Events from the window system, in client pixels at the window's DPI.
@@ -109,9 +109,9 @@ class Form {
     void Move(int left, int top) { host_.MoveWindow(left, top); }
     // Places the window by a rule, such as in the middle of the screen, and again by the same
     // rule once its DPI changes (which changes its size), until the user moves it.
-    void Place(std::function<void()> place);
+    void Place(Callback<void()> place);
     void PlaceAgain();
-    void UserMoved() { place_ = nullptr; }
+    void UserMoved() { place_ = {}; }
     void Hide();
     void Print(const std::wstring& text) { host_.PrintText(text); }
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon);
@@ -158,8 +158,9 @@ class Form {
     Control standIn_;
     Animation standInAnimation_;
     base::Fault failure_;
-    SmallMap<std::pair<std::string, Event>, std::function<void()>> handlers_;
-    std::function<void()> place_;
+    // Keyed by names that last as long as the program: the design's, or the code's own.
+    SmallMap<std::pair<std::string_view, Event>, Callback<void()>> handlers_;
+    Callback<void()> place_;
     std::string_view pressedOn_;
     bool strokePressed_ = false;  // the key stroke under way has pressed a button
     bool inClick_ = false;

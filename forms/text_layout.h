@@ -4,15 +4,16 @@
 // window system only measures the text.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "callback.h"
+
 namespace forms {
 
 // The width in pixels that a piece of text takes in the label's font.
-using MeasureText = std::function<int(std::wstring_view)>;
+using MeasureText = Callback<int(std::wstring_view)>;
 
 // Whether a paragraph reads from right to left. In a window laid out from the left, where its
 // first letter is Arabic or Hebrew; in one laid out from the right, where any letter is, so a
