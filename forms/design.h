@@ -90,6 +90,7 @@ struct ControlDesign {
     Point to{};
     bool maskPen = false;                // lines: each pixel becomes pen AND what lies beneath
     std::wstring_view accessibleName{};  // pictures and clips: what a screen reader says
+    bool liveRegion = false;             // labels: a screen reader reads each new text as it comes
 };
 
 enum class Frame {

@@ -324,19 +324,41 @@ bool Form::KeyPressed(Key key, bool shift) {
     }
 }
 
-// Labels take no focus, so a window whose only active element is a label is worked from the
-// keyboard through this.
-void Form::PressDefaultLabel() {
-    const Control* pressed = nullptr;
+const Control* Form::DefaultLabel() const {
+    const Control* found = nullptr;
     for (const auto& control : controls_) {
         const ControlDesign& design = control->Design();
         if (design.kind == Kind::Label && design.tabIndex >= 0 && control->Visible() &&
             control->Enabled() && Handles(design.name, Event::Click) &&
-            (pressed == nullptr || design.tabIndex < pressed->Design().tabIndex)) {
-            pressed = control.get();
+            (found == nullptr || design.tabIndex < found->Design().tabIndex)) {
+            found = control.get();
         }
     }
-    if (pressed != nullptr) {
+    return found;
+}
+
+const Control* Form::FocusedLabel() const {
+    return host_.FocusedChild().empty() ? DefaultLabel() : nullptr;
+}
+
+void Form::KeyWentDown() {
+    strokePressed_ = false;
+    ShowFocusCue();
+}
+
+void Form::ShowFocusCue() {
+    if (!focusCue_) {
+        focusCue_ = true;
+        if (const Control* label = FocusedLabel()) {
+            host_.Invalidate(RectOf(*label));
+        }
+    }
+}
+
+// Labels take no focus of the system's, so a window whose only active element is a label is
+// worked from the keyboard through this.
+void Form::PressDefaultLabel() {
+    if (const Control* pressed = DefaultLabel()) {
         Fire(pressed->Name(), Event::Click);
     }
 }
@@ -372,6 +394,9 @@ void Form::Changed(const Control& control, Change change) {
     if (!control.HasOwnWindow()) {
         host_.Invalidate(RectOf(control));
         host_.Announce(control, change);
+        if (change == Change::Visibility && &control == FocusedLabel()) {
+            host_.Announce(control, Change::Focus);
+        }
         return;
     }
     const bool losesFocus = !control.CanHoldFocus() && host_.FocusedChild() == control.Name();

@@ -99,9 +99,19 @@ class Form {
     // pending dead key's and its own, or an Arabic key's ligature): each stroke starts with
     // KeyWentDown, and what it gives after its press is swallowed.
     bool AccessKeyPressed(wchar_t character, wchar_t keyLetter = 0);
-    void KeyWentDown() { strokePressed_ = false; }
+    void KeyWentDown();
     // Gives the focus to the control with the lowest tab index that can hold it.
     void FocusFirst();
+    // The first shown, enabled label in tab order that takes clicks: Enter and Space press
+    // it. Where no push button holds the focus it holds it, as a screen reader is told, so
+    // "Continue" is read out as it appears. Null where there is none.
+    const Control* DefaultLabel() const;
+    const Control* FocusedLabel() const;
+    // The focus is drawn once the user works the window from the keyboard, as Windows
+    // shows focus rectangles from the first key on, or from the start where the user asked
+    // for keyboard cues always.
+    bool ShowsFocusCue() const { return focusCue_; }
+    void ShowFocusCue();
     // How a control's change reaches the screen, and screen readers.
     void Changed(const Control& control, Change change);
 
@@ -163,6 +173,7 @@ class Form {
     Callback<void()> place_;
     std::string_view pressedOn_;
     bool strokePressed_ = false;  // the key stroke under way has pressed a button
+    bool focusCue_ = false;
     bool inClick_ = false;
     bool closeRequested_ = false;
     bool ended_ = false;

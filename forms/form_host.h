@@ -13,7 +13,8 @@ namespace forms {
 enum class MessageIcon { None, Exclamation };
 // A box reads as the program's language does, whatever the window's own layout.
 enum class Reading { LeftToRight, RightToLeft };
-enum class Change { Visibility, Enabled, Text };
+// Focus: a label took the focus a window gives the first label it can press.
+enum class Change { Visibility, Enabled, Text, Focus };
 
 class Control;
 

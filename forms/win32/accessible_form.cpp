@@ -12,6 +12,17 @@
 namespace forms::win32 {
 namespace {
 
+// Windows 8 and later; Windows 7's clients ignore it.
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
+// Defined here, as the import library that carries them would tie the program to oleacc.dll.
+constexpr CLSID kAccPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr IID kIidAccPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr GUID kLiveSetting = {
+    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr LONG kPolite = 1;  // LiveSetting: said once what is being said is done
+
 LONG RoleOf(AccessibleRole role) {
     switch (role) {
         case AccessibleRole::PushButton:
@@ -70,7 +81,8 @@ ActiveAccessibility::ActiveAccessibility()
           oleacc.Find<decltype(CreateStdAccessibleObject)>("CreateStdAccessibleObject")),
       objectFromWindow(
           oleacc.Find<decltype(AccessibleObjectFromWindow)>("AccessibleObjectFromWindow")),
-      allocString(oleaut32.Find<decltype(SysAllocString)>("SysAllocString")) {}
+      allocString(oleaut32.Find<decltype(SysAllocString)>("SysAllocString")),
+      createInstance(ole32.Find<decltype(CoCreateInstance)>("CoCreateInstance")) {}
 
 bool ActiveAccessibility::Loaded() const {
     return resultFromObject != nullptr && createStandardObject != nullptr &&
@@ -136,8 +148,9 @@ HRESULT AccessibleForm::ElementVariant(size_t index, VARIANT* out) {
     return S_OK;
 }
 
-// A pressable label is the window's default button: Enter presses it. Push buttons take
-// the focus; no button of these windows is a default one.
+// A pressable label is the window's default button: Enter presses it, and it holds the
+// focus while the window does and no push button has it. Push buttons take the focus; no
+// button of these windows is a default one.
 LONG AccessibleForm::StateOf(const AccessibleElement& element) const {
     const Control& control = *element.control;
     LONG state = 0;
@@ -145,9 +158,12 @@ LONG AccessibleForm::StateOf(const AccessibleElement& element) const {
         const HWND button = ButtonWindow(element);
         state |= control.CanHoldFocus() ? STATE_SYSTEM_FOCUSABLE : 0;
         state |= button != nullptr && GetFocus() == button ? STATE_SYSTEM_FOCUSED : 0;
+    } else if (element.role == AccessibleRole::PushButton) {
+        state |= STATE_SYSTEM_DEFAULT | STATE_SYSTEM_FOCUSABLE;
+        state |=
+            GetFocus() == window_ && form_->FocusedLabel() == &control ? STATE_SYSTEM_FOCUSED : 0;
     } else {
-        state |= element.role == AccessibleRole::PushButton ? STATE_SYSTEM_DEFAULT
-                                                            : STATE_SYSTEM_READONLY;
+        state |= STATE_SYSTEM_READONLY;
     }
     state |= control.Enabled() ? 0 : STATE_SYSTEM_UNAVAILABLE;
     state |= element.role == AccessibleRole::Animation ? STATE_SYSTEM_ANIMATED : 0;
@@ -316,14 +332,16 @@ HRESULT AccessibleForm::get_accFocus(VARIANT* focus) {
     SetEmpty(focus);
     return Connected([&] {
         const HWND focused = GetFocus();
+        const Control* label = focused == window_ ? form_->FocusedLabel() : nullptr;
+        for (size_t i = 0; i < elements_.size(); ++i) {
+            if (elements_[i].ownWindow ? ButtonWindow(elements_[i]) == focused
+                                       : label != nullptr && elements_[i].control == label) {
+                return ElementVariant(i, focus);
+            }
+        }
         if (focused == window_) {
             SetLong(focus, CHILDID_SELF);
             return S_OK;
-        }
-        for (size_t i = 0; i < elements_.size(); ++i) {
-            if (elements_[i].ownWindow && ButtonWindow(elements_[i]) == focused) {
-                return ElementVariant(i, focus);
-            }
         }
         return S_FALSE;
     });
@@ -495,12 +513,39 @@ void FormAccessibility::Announce(HWND window, const Control& control, Change cha
     const LONG id = ChildIdOf(static_cast<size_t>(found - elements.begin()));
     const DWORD event = change == Change::Visibility ? EVENT_OBJECT_SHOW
                         : change == Change::Enabled  ? EVENT_OBJECT_STATECHANGE
+                        : change == Change::Focus    ? EVENT_OBJECT_FOCUS
                                                      : EVENT_OBJECT_NAMECHANGE;
     NotifyWinEvent(event, window, client, id);
+    if (change == Change::Text && control.Design().liveRegion) {
+        MarkLive(window, id);
+        NotifyWinEvent(kLiveRegionChanged, window, client, id);
+    }
+}
+
+// A live region is annotated as one, polite, for UI Automation, through whose proxy Narrator
+// and NVDA read a window's Active Accessibility objects; the proxy reads it as the event
+// comes. Only once a client has asked for the object, which brings COM and oleacc in; where
+// oleacc lacks the annotation service (Wine), the event alone tells.
+void FormAccessibility::MarkLive(HWND window, LONG childId) {
+    if (!annotations_ && api_ && api_->createInstance != nullptr) {
+        IAccPropServices* services = nullptr;
+        if (SUCCEEDED(api_->createInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                           kIidAccPropServices,
+                                           reinterpret_cast<void**>(&services)))) {
+            annotations_.reset(services);
+        }
+    }
+    if (annotations_) {
+        VARIANT polite{};
+        SetLong(&polite, kPolite);
+        annotations_->SetHwndProp(window, static_cast<DWORD>(OBJID_CLIENT),
+                                  static_cast<DWORD>(childId), kLiveSetting, polite);
+    }
 }
 
 void FormAccessibility::Disconnect() {
     destroyed_ = true;
+    annotations_.reset();
     if (object_) {
         object_->Disconnect();
         object_.reset();

@@ -28,10 +28,12 @@ struct ActiveAccessibility {
 
     SystemLibrary oleacc{L"oleacc.dll"};
     SystemLibrary oleaut32{L"oleaut32.dll"};
+    SystemLibrary ole32{L"ole32.dll"};
     decltype(LresultFromObject)* resultFromObject;
     decltype(CreateStdAccessibleObject)* createStandardObject;
     decltype(AccessibleObjectFromWindow)* objectFromWindow;
     decltype(SysAllocString)* allocString;
+    decltype(CoCreateInstance)* createInstance;  // optional: for live regions' annotation
 };
 
 class AccessibleForm final : public IAccessible {
@@ -129,10 +131,13 @@ class FormAccessibility {
     void Disconnect();
 
   private:
+    void MarkLive(HWND window, LONG childId);
+
     const Form& form_;
     bool destroyed_ = false;
     std::unique_ptr<ActiveAccessibility> api_;  // loaded when first asked for
     ComPtr<AccessibleForm> object_;
+    ComPtr<IAccPropServices> annotations_;  // where oleacc has the service
 };
 
 }  // namespace forms::win32

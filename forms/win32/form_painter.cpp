@@ -173,6 +173,9 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
         }
     }
     RestoreDC(dc, saved);
+    if (&label == form_.FocusedLabel() && form_.ShowsFocusCue()) {
+        DrawFocusRect(dc, &box);
+    }
 }
 
 // A picture at its own size, which its box has, scaled as the box is; the client edge clips.

@@ -26,7 +26,8 @@
 //                                    the characters of the UTF-8 text that the face, as the
 //                                    system resolves its name, has no glyph for (a JSON string)
 //   probe events <class> <output file>
-//                                    the client area's accessibility events until
+//                                    the client area's accessibility events of the windows
+//                                    of that class, also those made later, until
 //                                    <output file>.stop exists, one JSON object a line, the
 //                                    first {"ready": true}
 #include <windows.h>
@@ -400,10 +401,12 @@ int WriteTree(const std::wstring& className, const std::wstring& path) {
 }
 
 struct EventLog {
-    HWND window = nullptr;
+    std::wstring className;  // the windows of this class, in whichever process, now or later
     FILE* output = nullptr;
 };
 EventLog* watched = nullptr;  // WinEvent callbacks carry no context of their own
+
+constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, Windows 8 on
 
 const char* EventName(DWORD event) {
     switch (event) {
@@ -417,6 +420,10 @@ const char* EventName(DWORD event) {
             return "state";
         case EVENT_OBJECT_NAMECHANGE:
             return "name";
+        case EVENT_OBJECT_FOCUS:
+            return "focus";
+        case kLiveRegionChanged:
+            return "liveregion";
         default:
             return nullptr;
     }
@@ -429,7 +436,9 @@ void WriteLine(const std::string& line) {
 
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
                          DWORD) {
-    if (window != watched->window || object != OBJID_CLIENT || EventName(event) == nullptr) {
+    wchar_t className[64] = L"";
+    GetClassNameW(window, className, 64);
+    if (className != watched->className || object != OBJID_CLIENT || EventName(event) == nullptr) {
         return;
     }
     std::vector<std::string> fields{Field("event", Quoted(EventName(event))),
@@ -458,15 +467,13 @@ bool Exists(const std::wstring& path) {
 // Until the test has seen what it waited for and writes `<file>.stop`, or two minutes: no
 // span of its own that a slow window could fall outside.
 int WatchEvents(const std::wstring& className, const std::wstring& path) {
-    EventLog log{FindWindowW(className.c_str(), nullptr), _wfopen(path.c_str(), L"wb")};
-    DWORD process = 0;
-    GetWindowThreadProcessId(log.window, &process);
-    if (log.window == nullptr || log.output == nullptr) {
+    EventLog log{className, _wfopen(path.c_str(), L"wb")};
+    if (log.output == nullptr) {
         return 1;
     }
     watched = &log;
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_NAMECHANGE, nullptr,
-                                         OnWinEvent, process, 0, WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, kLiveRegionChanged, nullptr, OnWinEvent,
+                                         0, 0, WINEVENT_OUTOFCONTEXT);
     if (hook == nullptr) {
         std::fclose(log.output);
         return 1;

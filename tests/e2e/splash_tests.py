@@ -109,7 +109,7 @@ def expect_fatal_error_and_end(lab, setup, cd, root=None):
 
 # Active Accessibility's roles and states, as oleacc.h numbers them.
 ROLE_CLIENT, ROLE_GRAPHIC, ROLE_STATIC_TEXT, ROLE_PUSH_BUTTON, ROLE_ANIMATION = 10, 40, 41, 43, 54
-STATE_DEFAULT, STATE_FOCUSABLE = 0x100, 0x100000
+STATE_FOCUSED, STATE_DEFAULT, STATE_FOCUSABLE = 0x4, 0x100, 0x100000
 SPLASH_ELEMENTS = [("Pelmor banner", ROLE_GRAPHIC),
                    ("Pelmor's VARNOK title and notices", ROLE_GRAPHIC),
                    ("VARNOK animation", ROLE_ANIMATION)]
@@ -123,7 +123,8 @@ def expect_splash_tree(wine, continue_shown, seconds=120):
     if continue_shown:
         button = tree[-1]
         assert button.action == "Press" and button.state & STATE_DEFAULT, button
-        assert not button.state & STATE_FOCUSABLE, button  # labels take no focus
+        # It holds the focus of the window, which holds the keyboard's.
+        assert button.state & STATE_FOCUSABLE and button.state & STATE_FOCUSED, button
         assert button.place == (*on_screen(376, 432), 121, 17), button
 
 
@@ -131,6 +132,8 @@ def expect_splash_tree(wine, continue_shown, seconds=120):
 def splash_answers_the_keyboard_and_a_screen_reader(lab):
     cd = lab.stage()
     for press in ("space", "Return", "accessible"):
+        # A screen reader says "Continue, button" as it appears: it shows and takes the focus.
+        watch = lab.wine.watch_events("VarnokForm") if press == "Return" else None
         setup = lab.wine.start(cd / "Setup.exe", cd, f"setup-{press}")
         window = splash(lab)
         if press == "space":  # read before Continue shows, where the timing leaves room
@@ -140,6 +143,10 @@ def splash_answers_the_keyboard_and_a_screen_reader(lab):
                 lab.display.xdotool("key", "space")
         wait_for_continue(lab)
         assert setup.poll() is None, "a key before Continue showed ended Setup"
+        if watch:
+            continue_event = {"child": 4, "name": "Continue"}
+            lab.wine.expect_event(watch, {"event": "show", **continue_event},
+                                  {"event": "focus", **continue_event})
         expect_splash_tree(lab.wine, continue_shown=True)
         if press == "accessible":
             assert lab.wine.press_accessible("VarnokForm", "Continue")

@@ -476,8 +476,9 @@ class Wine:
         return json.loads(answers.read_text("utf-8"))
 
     def watch_events(self, cls):
-        """Starts noting the accessibility events of the `cls` window's client area; returns
-        the watch once it is in place. It lasts until expect_event() has seen its event."""
+        """Starts noting the accessibility events of the client area of the `cls` windows,
+        also those made later; returns the watch once it is in place. It lasts until
+        expect_event() has seen its events."""
         events = self.logs / "events.jsonl"
         events.unlink(missing_ok=True)
         Path(str(events) + ".stop").unlink(missing_ok=True)
@@ -487,17 +488,19 @@ class Wine:
         return watcher, events
 
     @staticmethod
-    def expect_event(watch, wanted, seconds=30):
-        """Waits until the watch has noted `wanted`, then ends it."""
+    def expect_event(watch, *wanted, seconds=30):
+        """Waits until the watch has noted every event `wanted`, then ends it. (Wine hands
+        a watcher in another process the events of one call in no fixed order.)"""
         watcher, events = watch
 
         def told():
             lines = events.read_text("utf-8").splitlines()
             assert lines and json.loads(lines[0]) == {"ready": True}, lines[:1]
-            return wanted in [json.loads(line) for line in lines[1:] if line.endswith("}")]
+            noted = [json.loads(line) for line in lines[1:] if line.endswith("}")]
+            return all(event in noted for event in wanted)
 
         try:
-            poll(f"the event {wanted}", told, seconds)
+            poll(f"the events {wanted}", told, seconds)
         finally:
             Path(str(events) + ".stop").write_text("")
             assert watcher.wait(30) == 0, "the event watch failed"

@@ -31,7 +31,11 @@ class FakeHost : public forms::FormHost {
     explicit FakeHost(std::vector<std::string>& log) : log_(log) {}
 
     void Invalidate(const forms::Rect& area) override { invalidated.push_back(area); }
-    void Announce(const forms::Control&, forms::Change) override {}  // no screen reader here
+    void Announce(const forms::Control& control, forms::Change change) override {
+        const char* kinds[] = {"show", "state", "name", "focus"};
+        told.push_back(std::string(kinds[static_cast<int>(change)]) + " " +
+                       std::string(control.Name()));
+    }
     void MoveWindow(int left, int top) override {
         log_.push_back("move " + std::to_string(left) + "," + std::to_string(top));
     }
@@ -54,6 +58,7 @@ class FakeHost : public forms::FormHost {
     std::string_view FocusedChild() override { return focused; }
 
     std::vector<forms::Rect> invalidated;
+    std::vector<std::string> told;  // what a screen reader heard of, as "focus Label8"
     std::map<int, unsigned> timers;
     std::vector<std::string> updated;  // push buttons whose window was brought up to date
     std::string_view focused;

@@ -389,6 +389,13 @@ TEST_F(Keyboard, StartsOnTheLowestTabIndexThatCanHoldTheFocus) {
     EXPECT_EQ(host_.focused, "Cancel");
 }
 
+TEST_F(Keyboard, APressableLabelHoldsTheFocusOnlyWhereNoButtonDoes) {
+    form_.On("Page", Event::Click, [] {});
+    EXPECT_EQ(form_.FocusedLabel(), nullptr);
+    host_.focused = {};
+    EXPECT_EQ(form_.FocusedLabel(), &form_["Page"]);
+}
+
 TEST_F(Keyboard, TabCyclesThroughTheEnabledButtonsInTabOrder) {
     EXPECT_EQ(Tab(), "Next");
     EXPECT_EQ(Tab(), "Cancel");  // Back is disabled; labels and hidden boxes never count

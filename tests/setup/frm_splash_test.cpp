@@ -214,4 +214,19 @@ TEST_F(Splash, ScreenReadersFindThePicturesTheClipAndThenContinue) {
     EXPECT_EQ(described(), withContinue);
 }
 
+// A screen reader says "Continue" as it appears: it takes the focus no push button holds.
+// Its focus rectangle waits for the first key, as Windows' own do after a start by mouse.
+TEST_F(Splash, ContinueTakesTheFocusAsItAppearsAndDrawsItFromTheFirstKey) {
+    form_.Load();
+    EXPECT_EQ(form_.FocusedLabel(), nullptr);
+    form_.TimerFired(Timer1());
+    EXPECT_EQ(host_.told, (std::vector<std::string>{"show Label8", "focus Label8"}));
+    EXPECT_EQ(form_.FocusedLabel(), &form_["Label8"]);
+    EXPECT_FALSE(form_.ShowsFocusCue());
+    host_.invalidated.clear();
+    form_.KeyWentDown();
+    EXPECT_TRUE(form_.ShowsFocusCue());
+    EXPECT_EQ(host_.invalidated, (std::vector<forms::Rect>{form_.RectOf(form_["Label8"])}));
+}
+
 }  // namespace
