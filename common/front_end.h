@@ -36,6 +36,18 @@ class FrontEnd {
     bool opens_ = false;
 };
 
+#ifdef VARNOK_PSEUDO_LANGUAGES
+// The test build: Wine answers that no contrast theme is on, whatever its colours, and refuses
+// to turn one on, so VARNOK_TEST_HIGH_CONTRAST=1 stands for one.
+inline forms::UserSettings TestUserSettings() {
+    forms::UserSettings settings = forms::win32::ReadUserSettings();
+    wchar_t value[2] = L"";
+    settings.highContrast |=
+        GetEnvironmentVariableW(L"VARNOK_TEST_HIGH_CONTRAST", value, 2) == 1 && value[0] == L'1';
+    return settings;
+}
+#endif
+
 // A whole program: its window, of the design `Design` makes in the program's language, with
 // `Handlers` made for its form.
 template <typename Handlers>
@@ -47,6 +59,9 @@ int RunFrontEnd(HINSTANCE instance, const wchar_t* commandLine,
     }
     const forms::FormDesign design = Design(frontEnd.System());
     forms::win32::FormWindow window(instance, design, frontEnd.System());
+#ifdef VARNOK_PSEUDO_LANGUAGES
+    window.ReadSettingsWith(TestUserSettings);
+#endif
     Handlers handlers(window.GetForm(), frontEnd.System());
     return frontEnd.Run(window);
 }

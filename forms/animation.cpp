@@ -115,7 +115,15 @@ void Animation::ReadFrames() {
     }
 }
 
+// With animation effects off the clip shows no motion: it rests on its last frame at once,
+// the picture it would have stopped on, and its square changes only the once.
 void Animation::Start() {
+    if (!form_.Settings().animation) {
+        player_->ShowFrameDueAt(UINT64_MAX);
+        form_.Host().Invalidate(form_.RectOf(control_));
+        form_.Host().StopTimer(timerId_);
+        return;
+    }
     startMs_ = system_.NowMs();
     ScheduleNextFrame(0);
 }

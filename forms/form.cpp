@@ -346,6 +346,17 @@ void Form::KeyWentDown() {
     ShowFocusCue();
 }
 
+void Form::SetSettings(const UserSettings& settings) {
+    if (settings == settings_) {
+        return;
+    }
+    settings_ = settings;
+    host_.Invalidate(Scale(Rect{0, 0, design_.clientWidth, design_.clientHeight}, dpi_));
+    if (settings.keyboardCues) {
+        ShowFocusCue();
+    }
+}
+
 void Form::ShowFocusCue() {
     if (!focusCue_) {
         focusCue_ = true;

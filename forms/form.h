@@ -12,6 +12,7 @@
 #include "form_host.h"
 #include "form_system.h"
 #include "small_map.h"
+#include "user_settings.h"
 
 namespace forms {
 
@@ -112,6 +113,9 @@ class Form {
     // for keyboard cues always.
     bool ShowsFocusCue() const { return focusCue_; }
     void ShowFocusCue();
+    // What the user set in Windows for the screen; a change repaints the window.
+    const UserSettings& Settings() const { return settings_; }
+    void SetSettings(const UserSettings& settings);
     // How a control's change reaches the screen, and screen readers.
     void Changed(const Control& control, Change change);
 
@@ -174,6 +178,7 @@ class Form {
     std::string_view pressedOn_;
     bool strokePressed_ = false;  // the key stroke under way has pressed a button
     bool focusCue_ = false;
+    UserSettings settings_;
     bool inClick_ = false;
     bool closeRequested_ = false;
     bool ended_ = false;

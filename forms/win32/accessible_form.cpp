@@ -423,7 +423,7 @@ HRESULT AccessibleForm::accHitTest(LONG x, LONG y, VARIANT* child) {
         ScreenToClient(window_, &point);
         RECT client;
         GetClientRect(window_, &client);
-        if (!PtInRect(&client, point)) {
+        if (!Rect{0, 0, client.right, client.bottom}.Contains(point.x, point.y)) {
             return S_FALSE;
         }
         size_t best = elements_.size();

@@ -80,7 +80,7 @@ void FormPainter::PaintWindow(HWND window) {
 
 void FormPainter::Paint(HDC dc, const RECT& client) {
     clientWidth_ = client.right - client.left;
-    const OwnedBrush background(CreateSolidBrush(ColourRef(form_.Design().backColour)));
+    const OwnedBrush background(CreateSolidBrush(ColourRef(ShownBackColour(form_))));
     FillRect(dc, &client, background.get());
     for (const Control* control : form_.PaintOrder()) {
         PaintControl(dc, *control);
@@ -92,7 +92,7 @@ void FormPainter::PrintText(HWND window, const std::wstring& text) {
     const WindowDc dc(window);
     const Selection font(dc.Dc(), FontOf(form_.Design().font));
     SetBkMode(dc.Dc(), TRANSPARENT);
-    SetTextColor(dc.Dc(), ColourRef(form_.Design().foreColour));
+    SetTextColor(dc.Dc(), ColourRef(ShownForeColour(form_)));
     TextOutW(dc.Dc(), 0, 0, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
 }
@@ -112,7 +112,7 @@ void FormPainter::PaintControl(HDC dc, const Control& control) {
             PaintAnimation(dc, control);
             break;
         case Kind::Line:
-            PaintLine(dc, control.Design());
+            PaintLine(dc, control);
             break;
         default:
             break;
@@ -122,7 +122,7 @@ void FormPainter::PaintControl(HDC dc, const Control& control) {
 // A borderless shape filled in its back colour. Without a pen GDI leaves out the right and
 // bottom edges, so the figure is given one pixel more to fill exactly its box.
 void FormPainter::PaintShape(HDC dc, const Control& shape) {
-    const OwnedBrush fill(CreateSolidBrush(ColourRef(shape.Design().backColour)));
+    const OwnedBrush fill(CreateSolidBrush(ColourRef(ShownBackColour(form_, shape))));
     const Rect r = Shown(form_.RectOf(shape));
     if (shape.Design().shape == ShapeStyle::Ellipse) {
         const Selection pen(dc, GetStockObject(NULL_PEN));
@@ -139,12 +139,12 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
     const Rect place = Shown(form_.RectOf(label));
     RECT box = ToRect(place);
     if (!design.transparent) {
-        const OwnedBrush back(CreateSolidBrush(ColourRef(design.backColour)));
+        const OwnedBrush back(CreateSolidBrush(ColourRef(ShownBackColour(form_, label))));
         FillRect(dc, &box, back.get());
     }
     const Selection font(dc, FontFor(design));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ColourRef(design.foreColour));
+    SetTextColor(dc, ColourRef(ShownForeColour(form_, label)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     const int lineHeight = std::max(1, static_cast<int>(metrics.tmHeight));
@@ -169,7 +169,8 @@ void FormPainter::PaintLabel(HDC dc, const Control& label) {
         for (const std::wstring& text : paragraph.lines) {
             DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
                       align | reading | DT_SINGLELINE | DT_NOCLIP);
-            OffsetRect(&line, 0, lineHeight);
+            line.top += lineHeight;
+            line.bottom += lineHeight;
         }
     }
     RestoreDC(dc, saved);
@@ -215,7 +216,7 @@ HBITMAP FormPainter::PictureFor(const Control& image) {
 void FormPainter::PaintAnimation(HDC dc, const Control& control) {
     const Rect r = Shown(form_.RectOf(control));
     const RECT box = ToRect(r);
-    const OwnedBrush back(CreateSolidBrush(ColourRef(control.Design().backColour)));
+    const OwnedBrush back(CreateSolidBrush(ColourRef(ShownBackColour(form_, control))));
     FillRect(dc, &box, back.get());
     const Animation* animation = form_.AnimationOf(control);
     const clip::FrameDecoder* picture = animation != nullptr ? animation->Picture() : nullptr;
@@ -244,18 +245,19 @@ void FormPainter::PaintAnimation(HDC dc, const Control& control) {
 
 // A run of pixels along a row or a column, both ends drawn, as a box of the pixels it
 // covers, so it thickens with the rest at a higher DPI. A mask pen ANDs its colour with
-// what lies beneath.
-void FormPainter::PaintLine(HDC dc, const ControlDesign& design) {
+// what lies beneath, but not in a contrast theme's colours, where that may leave nothing.
+void FormPainter::PaintLine(HDC dc, const Control& line) {
+    const ControlDesign& design = line.Design();
     const int left = std::min(design.from.x, design.to.x);
     const int top = std::min(design.from.y, design.to.y);
     const Rect run = Shown(Scale(Rect{left, top, std::max(design.from.x, design.to.x) - left + 1,
                                       std::max(design.from.y, design.to.y) - top + 1},
                                  form_.Dpi()));
-    const OwnedBrush pen(CreateSolidBrush(ColourRef(design.foreColour)));
+    const OwnedBrush pen(CreateSolidBrush(ColourRef(ShownForeColour(form_, line))));
     const Selection selected(dc, pen.get());
     constexpr DWORD kPatternAndDestination = 0x00A000C9;
-    PatBlt(dc, run.left, run.top, run.width, run.height,
-           design.maskPen ? kPatternAndDestination : PATCOPY);
+    const bool masked = design.maskPen && !form_.Settings().highContrast;
+    PatBlt(dc, run.left, run.top, run.width, run.height, masked ? kPatternAndDestination : PATCOPY);
 }
 
 HFONT FormPainter::FontFor(const ControlDesign& design) {
@@ -266,7 +268,8 @@ HFONT FormPainter::FontOf(const FontDesign& wanted) {
     OwnedFont& font = fonts_[{&wanted, form_.Dpi()}];
     if (!font) {
         const WindowDc screen(nullptr);
-        const int height = -MulDiv(wanted.points, form_.Dpi(), 72);
+        // Points at the DPI, rounded as MulDiv would (the import costs more than the sum).
+        const int height = -((wanted.points * form_.Dpi() + 36) / 72);
         const std::wstring face = AvailableFace(screen.Dc(), wanted.face, form_.Dpi());
         font.reset(CreateFontW(height, 0, 0, 0, wanted.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,

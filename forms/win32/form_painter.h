@@ -35,7 +35,7 @@ class FormPainter {
     void PaintLabel(HDC dc, const Control& label);
     void PaintImage(HDC dc, const Control& image);
     void PaintAnimation(HDC dc, const Control& control);
-    void PaintLine(HDC dc, const ControlDesign& design);
+    void PaintLine(HDC dc, const Control& line);
     HFONT FontOf(const FontDesign& font);
     HBITMAP PictureFor(const Control& image);
 

@@ -104,6 +104,7 @@ FormWindow::FormWindow(HINSTANCE instance, const FormDesign& design, FormSystem&
         return;
     }
     buttons_.Create(window_, instance, form_);
+    form_.SetSettings(readSettings_());
     LayOut(DpiOf(window_), nullptr);
 }
 
@@ -253,8 +254,10 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 InvalidateRect(window_, nullptr, FALSE);
             }
             break;
+        case WM_SETTINGCHANGE:  // scheme colours are read at paint time, settings here
         case WM_SYSCOLORCHANGE:
-            InvalidateRect(window_, nullptr, FALSE);  // scheme colours are read at paint time
+            form_.SetSettings(readSettings_());
+            InvalidateRect(window_, nullptr, FALSE);
             break;
         case WM_ACTIVATE:
             if (buttons_.KeepFocus(window_, LOWORD(wParam) != WA_INACTIVE)) {

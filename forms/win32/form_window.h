@@ -12,6 +12,7 @@
 #include "form_buttons.h"
 #include "form_painter.h"
 #include "handles.h"
+#include "user_settings_reader.h"
 
 namespace forms::win32 {
 
@@ -27,6 +28,12 @@ class FormWindow : public FormHost {
 
     HWND Handle() const { return window_; }
     Form& GetForm() { return form_; }
+    // How the user's settings are read, now and at each change Windows announces: a test
+    // build adds what Wine cannot set.
+    void ReadSettingsWith(UserSettings (*read)()) {
+        readSettings_ = read;
+        form_.SetSettings(read());
+    }
 
     // Loads the form, shows the window and runs its messages until the program ends. A
     // window that could not be created, a load that fails or an error while it runs is told
@@ -69,6 +76,7 @@ class FormWindow : public FormHost {
     bool PreTranslate(const MSG& message);
 
     HINSTANCE instance_;
+    UserSettings (*readSettings_)() = ReadUserSettings;
     Form form_;
     HWND window_ = nullptr;
     bool trackingLeave_ = false;  // TrackMouseEvent will tell when the pointer leaves

@@ -78,6 +78,43 @@ TEST_F(Splash, LoadKeepsTheInstallRootCentresAndPlaysTheClip) {
     EXPECT_EQ(host_.timers.at(Timer1()), 2500u);
 }
 
+// With animation effects off the square changes once, from white to the clip's last frame,
+// and no frame timer runs; "Continue" still comes with Timer1.
+TEST_F(Splash, WithoutAnimationEffectsTheClipRestsOnItsLastFrame) {
+    form_.SetSettings({.animation = false});
+    form_.Load();
+    const forms::Animation& clip = form_.AnimationOf("aniAVI");
+    for (int tick = 0; tick < 10 && !clip.Picture(); ++tick) {
+        form_.TimerFired(clip.TimerId());
+    }
+    // The tick that brought the frames in also moved to the last: no paint came between.
+    ASSERT_NE(clip.Picture(), nullptr);
+    EXPECT_EQ(clip.Picture()->CurrentFrame(), static_cast<size_t>(clipmaker::kClipFrames - 1));
+    EXPECT_EQ(host_.timers.count(clip.TimerId()), 0u);
+    EXPECT_EQ(host_.timers.at(Timer1()), 2500u);
+}
+
+// In a contrast theme every fixed colour gives way to the theme's: the white background to
+// the window's, "Continue" to a link's, and under the pointer the yellow highlight to the
+// selection's, with the label's text in the selection's text colour.
+TEST_F(Splash, AContrastThemeTakesThePlaceOfEveryFixedColour) {
+    using forms::Colour;
+    const auto is = [](Colour a, Colour b) {
+        return a.value == b.value && a.fromScheme == b.fromScheme;
+    };
+    form_.SetSettings({.highContrast = true});
+    LoadAndReveal();
+    EXPECT_TRUE(is(forms::ShownBackColour(form_), forms::kWindowBackground));
+    EXPECT_TRUE(is(forms::ShownBackColour(form_, form_["aniAVI"]), forms::kWindowBackground));
+    EXPECT_TRUE(is(forms::ShownForeColour(form_, form_["Label8"]), forms::kHotLight));
+    form_.MouseMoved(kLabelX, kLabelY);
+    ASSERT_TRUE(Highlighted());
+    EXPECT_TRUE(is(forms::ShownBackColour(form_, form_["Shape3"]), forms::kHighlight));
+    EXPECT_TRUE(is(forms::ShownForeColour(form_, form_["Label8"]), forms::kHighlightText));
+    form_.SetSettings({});
+    EXPECT_TRUE(is(forms::ShownForeColour(form_, form_["Label8"]), Colour::Rgb(0x0000C0)));
+}
+
 TEST_F(Splash, AMissingClipFailsTheLoad) {
     system_.files.clear();
     form_.Load();
