@@ -334,10 +334,6 @@ void FormWindow::MoveWindow(int left, int top) {
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void FormWindow::HideWindow() {
-    ShowWindow(window_, SW_HIDE);
-}
-
 void FormWindow::ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
                              Reading reading) {
     ShowFormMessage(window_, text, title, icon, reading);
@@ -349,10 +345,6 @@ void FormWindow::StartTimer(int id, unsigned intervalMs) {
 
 void FormWindow::StopTimer(int id) {
     KillTimer(window_, static_cast<UINT_PTR>(id));
-}
-
-void FormWindow::EndProgram() {
-    PostQuitMessage(0);
 }
 
 }  // namespace forms::win32

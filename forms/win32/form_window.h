@@ -46,13 +46,13 @@ class FormWindow : public FormHost {
         accessibility_.Announce(window_, control, change);
     }
     void MoveWindow(int left, int top) override;
-    void HideWindow() override;
+    void HideWindow() override { ShowWindow(window_, SW_HIDE); }
     void PrintText(const std::wstring& text) override { painter_.PrintText(window_, text); }
     void ShowMessage(const std::wstring& text, const std::wstring& title, MessageIcon icon,
                      Reading reading) override;
     void StartTimer(int id, unsigned intervalMs) override;
     void StopTimer(int id) override;
-    void EndProgram() override;
+    void EndProgram() override { PostQuitMessage(0); }
     void UpdateChild(const Control& control) override { buttons_.Update(control); }
     void FocusChild(const Control& control) override { buttons_.Focus(control); }
     std::string_view FocusedChild() override { return buttons_.Focused(); }
