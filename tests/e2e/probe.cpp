@@ -25,6 +25,11 @@
 //   probe glyphs <face> <text file> <output file>
 //                                    the characters of the UTF-8 text that the face, as the
 //                                    system resolves its name, has no glyph for (a JSON string)
+//   probe animation <0|1>            turns Windows' animation effects off or on, telling the
+//                                    windows, as Settings does
+//   probe colours <index>=<rrggbb>...
+//                                    gives those system colours those values, telling the
+//                                    windows, as a contrast theme does
 //   probe events <class> <output file>
 //                                    the client area's accessibility events of the windows
 //                                    of that class, also those made later, until
@@ -743,6 +748,26 @@ int HoldGuard(const std::wstring& path, DWORD afterMs) {
     return 0;
 }
 
+int SetAnimation(const std::wstring& on) {
+    void* const value = reinterpret_cast<void*>(static_cast<INT_PTR>(on == L"1"));
+    return SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, value,
+                                 SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)
+               ? 0
+               : 1;
+}
+
+int SetColours(int count, wchar_t** settings) {
+    std::vector<INT> indexes;
+    std::vector<COLORREF> values;
+    for (int i = 0; i < count; ++i) {
+        wchar_t* rest = nullptr;
+        indexes.push_back(static_cast<INT>(wcstol(settings[i], &rest, 10)));
+        const unsigned long rgb = *rest == L'=' ? wcstoul(rest + 1, nullptr, 16) : 0;
+        values.push_back(RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF));
+    }
+    return SetSysColors(count, indexes.data(), values.data()) ? 0 : 1;
+}
+
 int WithCom(int (*work)(const std::wstring&, const std::wstring&), const wchar_t* first,
             const wchar_t* second) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -757,6 +782,12 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring verb = argc > 1 ? argv[1] : L"";
     if (argc == 3 && verb == L"list") {
         return ListWindows(argv[2]);
+    }
+    if (argc == 3 && verb == L"animation") {
+        return SetAnimation(argv[2]);
+    }
+    if (argc > 2 && verb == L"colours") {
+        return SetColours(argc - 2, argv + 2);
     }
     if (argc == 3 && verb == L"close") {
         return PostToWindows({argv[2], L"", WM_CLOSE, 0});

@@ -18,12 +18,13 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 import chain_tests  # noqa: E402
 import dpi_tests  # noqa: E402
 import language_tests  # noqa: E402
+import settings_tests  # noqa: E402
 import splash_tests  # noqa: E402
 import wizard_tests  # noqa: E402
 from runner import Runner  # noqa: E402
 from winelab import BUILD_OF, Lab, XServer, detect_machine, make_prefix  # noqa: E402
 
-MODULES = [splash_tests, wizard_tests, chain_tests, dpi_tests, language_tests]
+MODULES = [splash_tests, wizard_tests, chain_tests, dpi_tests, language_tests, settings_tests]
 
 
 def competing_load():

@@ -36,11 +36,16 @@ DPI_REGISTRY = r"""REGEDIT4
 """
 
 # Windows' faces for Japanese, Chinese and Arabic, which Wine lacks, drawn by Debian's fonts:
-# IPA P Gothic keeps the metrics of MS PGothic, which MS UI Gothic shares.
+# IPA P Gothic keeps the metrics of MS PGothic, which MS UI Gothic shares. Keyboard cues off,
+# as Windows has them (Wine's preferences have them on): focus rectangles come with the
+# first key.
 REGISTRY = r"""REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"UserPreferencesMask"=hex:10,00,02,80,12,00,00,00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="IPAPGothic"
