@@ -110,7 +110,7 @@ StartResult StartNext(System& system, const std::wstring& path, Handover handove
 void StartProgram(forms::Form& window, System& system, const std::wstring& relativePath, Echo echo,
                   const std::wstring& programTitle, Handover handover) {
     window["Text2"].SetText(window["Text1"].Text() + relativePath);
-    const std::wstring command = window["Text2"].Text();
+    std::wstring command = window["Text2"].Text();
     if (echo == Echo::On) {
         window.Print(command);
     }
@@ -123,6 +123,12 @@ void StartProgram(forms::Form& window, System& system, const std::wstring& relat
                        std::wstring(system.Text(texts::kFatalErrorTitle)),
                        forms::MessageIcon::Exclamation);
     if (echo == Echo::On) {
+        // Left to right in a box read from the right, or a path's backslashes would take the
+        // box's direction: a UNC path's would land at the wrong end.
+        if (window.BoxReading() == forms::Reading::RightToLeft) {
+            command.insert(command.begin(), L'\u202A');  // an embedding, LRE to PDF
+            command.push_back(L'\u202C');
+        }
         window.ShowMessage(command, programTitle, forms::MessageIcon::None);
     }
 }

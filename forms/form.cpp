@@ -347,11 +347,7 @@ void Form::KeyWentDown() {
 }
 
 void Form::SetSettings(const UserSettings& settings) {
-    if (settings == settings_) {
-        return;
-    }
     settings_ = settings;
-    host_.Invalidate(Scale(Rect{0, 0, design_.clientWidth, design_.clientHeight}, dpi_));
     if (settings.keyboardCues) {
         ShowFocusCue();
     }

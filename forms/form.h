@@ -113,7 +113,7 @@ class Form {
     // for keyboard cues always.
     bool ShowsFocusCue() const { return focusCue_; }
     void ShowFocusCue();
-    // What the user set in Windows for the screen; a change repaints the window.
+    // What the user set in Windows for the screen; the window repaints as they change.
     const UserSettings& Settings() const { return settings_; }
     void SetSettings(const UserSettings& settings);
     // How a control's change reaches the screen, and screen readers.

@@ -9,15 +9,14 @@ bool Themed(const Form& form, Colour designed) {
     return form.Settings().highContrast && !designed.fromScheme;
 }
 
-bool Overlap(const Rect& a, const Rect& b) {
-    return a.left < b.Right() && b.left < a.Right() && a.top < b.Bottom() && b.top < a.Bottom();
-}
-
-// A shape of a fixed colour shown behind a label that takes clicks: the pointer's highlight.
+// A shape of a fixed colour shown behind a label that takes clicks (under its middle): the
+// pointer's highlight.
 bool HighlightBehind(const Form& form, const Control& label) {
+    const Rect& place = label.Design().rect;
     for (const Control* control : form.PaintOrder()) {
         if (control->Design().kind == Kind::Shape && !control->Design().backColour.fromScheme &&
-            Overlap(control->Design().rect, label.Design().rect)) {
+            control->Design().rect.Contains(place.left + place.width / 2,
+                                            place.top + place.height / 2)) {
             return true;
         }
     }

@@ -11,7 +11,6 @@ struct UserSettings {
     bool highContrast = false;  // a contrast theme is on
     bool animation = true;      // animation effects; off for users whom motion harms
     bool keyboardCues = false;  // focus rectangles shown from the start, not from a key on
-    bool operator==(const UserSettings&) const = default;
 };
 
 // The theme's colours beyond the designs' own.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,10 +19,17 @@
 
 namespace fake {
 
+// ASCII as it is, any other character as \u and four hex digits.
 inline std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) {
-        out += c < 0x80 ? static_cast<char>(c) : '?';
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            char escaped[12];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        }
     }
     return out;
 }
