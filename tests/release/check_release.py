@@ -180,13 +180,16 @@ PASSWORD = "Pelmor-test-password"
 
 def recorded_path(work, env):
     """A PATH on which osslsigncode notes each command line it is given in
-    `work`/commands.txt, then runs."""
+    `work`/commands.txt, and it and the release's later steps (sha256sum) their environment
+    in `work`/environments.txt, then run."""
     shim = work / "shim"
     shim.mkdir()
-    (shim / "osslsigncode").write_text(
-        f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
-        f'exec {shutil.which("osslsigncode")} "$@"\n')
-    (shim / "osslsigncode").chmod(0o755)
+    for program in ("osslsigncode", "sha256sum"):
+        (shim / program).write_text(
+            f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{work / "commands.txt"}"\n'
+            f'env >> "{work / "environments.txt"}"\n'
+            f'exec {shutil.which(program)} "$@"\n')
+        (shim / program).chmod(0o755)
     return f"{shim}:{env['PATH']}"
 
 
@@ -225,6 +228,7 @@ def signing_signs_each_program_and_reads_back(options):
             assert "Pelmor Test Signing" in verified, (name, verified)
     commands = (work / "commands.txt").read_text()
     assert [line.split()[0] for line in commands.splitlines()].count("sign") == 6, commands
+    assert PASSWORD not in (work / "environments.txt").read_text(), "the password was handed on"
     assert PASSWORD not in commands, "the password stood on osslsigncode's command line"
 
 
@@ -311,9 +315,10 @@ def a_key_in_a_token_signs_and_time_stamps_every_program(options):
     """A fresh SoftHSM2 token holds a test root's code-signing key, imported once; a local
     time-stamp authority answers. A release signs the three programs through the token, each
     time-stamped, and each verifies, chain and time-stamp, against the test roots; the PIN
-    stands on no command line. A wrong PIN, a key the token does not hold, an unreachable
-    time-stamp server and a release with no server named each fail with a clear message and
-    leave no program half signed and no release."""
+    stands on no command line and in no later step's environment. A wrong PIN, a key the token
+    does not hold, an unreachable time-stamp server, a release with no server named, a URI that
+    carries its PIN, a certificate file that is not there and a release with no certificate
+    each fail with a clear message and leave no program half signed and no release."""
     work = options.work / "token"
     shutil.rmtree(work, ignore_errors=True)
     (work / "tokens").mkdir(parents=True)
@@ -371,6 +376,14 @@ def a_key_in_a_token_signs_and_time_stamps_every_program(options):
             "no-authority": ({"VARNOK_SIGN_TIME": f"http://127.0.0.1:{unused_port()}"},
                              "no time-stamp from"),
             "no-server-named": ({}, "no time-stamp server named"),
+            "pin-in-uri": ({"VARNOK_SIGN_TIME": authority, "VARNOK_SIGN_KEY":
+                            "pkcs11:token=varnok-test;object=signing?pin-value=" + PIN},
+                           "carries its PIN"),
+            "no-certificate-file": ({"VARNOK_SIGN_TIME": authority,
+                                     "VARNOK_SIGN_CERT": str(work / "none.pem")},
+                                    "no certificate at"),
+            "unsigned": ({"VARNOK_SIGN_KEY": "", "VARNOK_SIGN_CERT": ""},
+                         "a release must be signed"),
         }
         for name, (given, told) in failures.items():
             cd, code, said = release(name, **given)
@@ -379,10 +392,15 @@ def a_key_in_a_token_signs_and_time_stamps_every_program(options):
                          if sha256(cd / program) == sha256(options.build / "cd" / program)]
             assert unchanged == programs, (name, "half signed", unchanged)
             assert not (work / name / "dist").exists(), (name, "a release was left")
-    cd, code, said = release("test-release", VARNOK_SIGN_UNTIMESTAMPED="1")
-    assert code == 0 and (work / "test-release" / "dist").exists(), said
+    for name, given in (("test-release", {"VARNOK_SIGN_UNTIMESTAMPED": "1"}),
+                        ("unsigned-test-release", {"VARNOK_SIGN_KEY": "", "VARNOK_SIGN_CERT": "",
+                                                   "VARNOK_SIGN_UNSIGNED": "1"})):
+        cd, code, said = release(name, **given)
+        assert code == 0 and (work / name / "dist").exists(), (name, said)
     commands = (work / "commands.txt").read_text()
     assert PIN not in commands, "the PIN stood on osslsigncode's command line"
+    environments = (work / "environments.txt").read_text()
+    assert environments and PIN not in environments, "the PIN was handed on"
 
 
 def clean_build(clone, log):

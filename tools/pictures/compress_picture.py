@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import zlib
+from pathlib import Path
 
 
 def read_pixels(data):
@@ -82,10 +83,11 @@ def rle8_file(width, height, rows, resolution):
 
 def deflated(data):
     """`data` deflated (RFC 1951) by zopfli, checked by inflating it again."""
-    with tempfile.NamedTemporaryFile() as source:
-        source.write(data)
-        source.flush()
-        result = subprocess.run(["zopfli", "--deflate", "--i100", "-c", source.name],
+    # Closed before zopfli opens it: Windows lets no other program open a file held open.
+    with tempfile.TemporaryDirectory() as folder:
+        source = Path(folder) / "picture.bin"
+        source.write_bytes(data)
+        result = subprocess.run(["zopfli", "--deflate", "--i100", "-c", str(source)],
                                 stdout=subprocess.PIPE, check=True)
     if zlib.decompress(result.stdout, -15) != data:
         sys.exit("zopfli gave a stream that does not inflate to its input")
