@@ -112,7 +112,6 @@ class Form {
     // shows focus rectangles from the first key on, or from the start where the user asked
     // for keyboard cues always.
     bool ShowsFocusCue() const { return focusCue_; }
-    void ShowFocusCue();
     // What the user set in Windows for the screen; the window repaints as they change.
     const UserSettings& Settings() const { return settings_; }
     void SetSettings(const UserSettings& settings);
@@ -163,6 +162,7 @@ class Form {
     void MoveFocus(bool backwards);
     void FocusNextAfter(int tabIndex, bool backwards);
     void PressDefaultLabel();
+    void ShowFocusCue();
 
     const FormDesign& design_;
     FormHost& host_;
